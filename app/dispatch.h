@@ -1,0 +1,13 @@
+// Runs the job or jobs that the switches select.
+#pragma once
+
+#include "app/run_options.h"
+
+namespace app {
+
+// The default installation when no job switch was given; otherwise, in this fixed order and
+// each only if requested: extract, write the patch list, show the target products.
+// Returns the process exit code.
+int Dispatch(RunOptions& options);
+
+} // namespace app

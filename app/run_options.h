@@ -1,0 +1,27 @@
+// The switches of one run, read from the command line.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace app {
+
+struct RunOptions {
+    bool quiet = false;
+    bool installDefault = true;
+    bool extractRequested = false;
+    std::wstring extractPath;
+    bool patchListRequested = false;
+    std::wstring patchListPath;
+    bool listProductsRequested = false;
+};
+
+// Applies the switches in `arguments` (argument 0, the program, is skipped) to `options`.
+// Switches are whole tokens, A-Z case ignored: /q, /e <path>, /p <path>, /i. The argument after
+// /e or /p is taken as the path whatever it is; /i ends the parse. Anything else is ignored.
+void ParseArguments(const std::vector<std::wstring>& arguments, RunOptions& options);
+
+// Reads the process's own command line; a line that cannot be split selects no switch.
+RunOptions ParseCommandLine();
+
+} // namespace app

@@ -1,0 +1,120 @@
+# What the service pack carries. The defaults build the sample; a release engineer builds a pack
+# from a real patch with -DCORVATH_SP_PATCH=/path/to/their.msp (record 206 is then derived from
+# the patch unless CORVATH_SP_RECORDS names the records).
+set(CORVATH_SP_PATCH "" CACHE FILEPATH
+  "Patch package (.msp) to embed; empty embeds the sample patch")
+set(CORVATH_SP_RECORDS "" CACHE STRING
+  "Patch-list records to embed, in id order from 206; an entry ID=FILE gives its id. Empty: record 206 of the sample, or derived from CORVATH_SP_PATCH")
+set(CORVATH_SP_RECORD_TITLE "Corvath 8.2 Service Pack 1 (x64)" CACHE STRING
+  "PatchTitle of a derived record 206")
+set(CORVATH_SP_RECORD_DESCRIPTION "Service pack for Corvath." CACHE STRING
+  "PatchDesc of a derived record 206 (one line)")
+set(CORVATH_SP_TARGET_VERSION "8.2.0.5" CACHE STRING
+  "The version the pack brings a product to (catalogue entry 700)")
+set(CORVATH_SP_APPLICABLE_VERSIONS "8.1.0.4," CACHE STRING
+  "Installed versions the pack applies to, each followed by a comma (catalogue entry 900)")
+
+function(corvath_version_fields version out_var)
+  string(REGEX MATCH "^([0-9]+)\\.([0-9]+)\\.([0-9]+)\\.([0-9]+)$" matched "${version}")
+  if(NOT matched)
+    message(FATAL_ERROR "CORVATH_SP_TARGET_VERSION must read like 8.2.0.5, not '${version}'")
+  endif()
+  set(${out_var} ${CMAKE_MATCH_1} ${CMAKE_MATCH_2} ${CMAKE_MATCH_3} ${CMAKE_MATCH_4} PARENT_SCOPE)
+endfunction()
+
+# Generates sp_config.h and records.rc for resources/corvath-sp.rc and sets, in the caller's
+# scope: CORVATH_PACK_RC, CORVATH_PACK_INCLUDE_DIR, CORVATH_PACK_DEPENDS (files the compiled
+# resources read) and the target corvath_pack_inputs that makes them.
+function(corvath_configure_pack)
+  set(include_dir ${CMAKE_BINARY_DIR}/pack)
+  file(MAKE_DIRECTORY ${include_dir})
+
+  if(CORVATH_SP_PATCH)
+    get_filename_component(patch "${CORVATH_SP_PATCH}" ABSOLUTE)
+    if(NOT EXISTS "${patch}")
+      message(FATAL_ERROR "CORVATH_SP_PATCH names no file: ${patch}")
+    endif()
+    set(makers "")
+  else()
+    set(patch ${CORVATH_SAMPLE_PATCH})
+    set(makers corvath_sample)
+  endif()
+
+  set(records ${CORVATH_SP_RECORDS})
+  if(NOT records AND NOT CORVATH_SP_PATCH)
+    set(records ${CORVATH_SAMPLE_RECORD})
+  elseif(NOT records)
+    if(NOT CORVATH_TOOLS_DIR)
+      message(FATAL_ERROR "Deriving record 206 needs the host tools; pass CORVATH_SP_RECORDS instead")
+    endif()
+    set(records ${include_dir}/record206.txt)
+    add_custom_command(OUTPUT ${records}
+      COMMAND ${CORVATH_TOOLS_DIR}/corvath-patch-record --patch ${patch}
+        --version ${CORVATH_SP_TARGET_VERSION} --title ${CORVATH_SP_RECORD_TITLE}
+        --desc ${CORVATH_SP_RECORD_DESCRIPTION} --out ${records}
+      DEPENDS ${patch} ${CORVATH_TOOL_TARGETS}
+      COMMENT "Deriving patch-list record 206 from ${patch}"
+      VERBATIM)
+  endif()
+
+  set(records_rc "// Generated: the patch-list records, under Brazilian Portuguese like the patch.\n")
+  string(APPEND records_rc "LANGUAGE LANG_PORTUGUESE, SUBLANG_PORTUGUESE_BRAZILIAN\n")
+  set(next_id 206)
+  set(record_files "")
+  foreach(entry IN LISTS records)
+    if(entry MATCHES "^([0-9]+)=(.+)$")
+      set(id ${CMAKE_MATCH_1})
+      set(file ${CMAKE_MATCH_2})
+    else()
+      set(id ${next_id})
+      set(file ${entry})
+    endif()
+    get_filename_component(file "${file}" ABSOLUTE)
+    file(TO_CMAKE_PATH "${file}" file)
+    string(APPEND records_rc "${id} TXT \"${file}\"\n")
+    list(APPEND record_files ${file})
+    math(EXPR next_id "${id} + 1")
+  endforeach()
+  file(CONFIGURE OUTPUT ${include_dir}/records.rc CONTENT "${records_rc}")
+
+  corvath_version_fields(${CORVATH_SP_TARGET_VERSION} fields)
+  list(GET fields 0 major)
+  list(GET fields 1 minor)
+  file(TO_CMAKE_PATH "${patch}" patch_rc)
+  string(TIMESTAMP build_date "%d.%m.%Y")
+  string(REPLACE "." "," version_commas "${CORVATH_SP_TARGET_VERSION}")
+  file(CONFIGURE OUTPUT ${include_dir}/sp_config.h CONTENT
+"// Generated from the pack options of the build.
+#define CORVATH_SP_PATCH_FILE \"${patch_rc}\"
+#define CORVATH_SP_TARGET_VERSION \"${CORVATH_SP_TARGET_VERSION}\"
+#define CORVATH_SP_TARGET_VERSION_COMMAS ${version_commas}
+#define CORVATH_SP_TARGET_BASE_COMMAS ${major},${minor},0,0
+#define CORVATH_SP_TARGET_BASE_TEXT \"${major}, ${minor}, 0, 0\"
+#define CORVATH_SP_APPLICABLE_VERSIONS \"${CORVATH_SP_APPLICABLE_VERSIONS}\"
+#define CORVATH_SP_BUILD_DATE \"${build_date}\"
+")
+
+  add_custom_target(corvath_pack_inputs DEPENDS ${patch} ${record_files})
+  if(makers)
+    add_dependencies(corvath_pack_inputs ${makers})
+  endif()
+
+  file(GLOB_RECURSE resource_sources CONFIGURE_DEPENDS
+    ${CMAKE_SOURCE_DIR}/resources/*.rc ${CMAKE_SOURCE_DIR}/resources/*.manifest
+    ${CMAKE_SOURCE_DIR}/resources/*.ico ${CMAKE_SOURCE_DIR}/resources/*.h)
+  set(CORVATH_PACK_RC ${CMAKE_SOURCE_DIR}/resources/corvath-sp.rc PARENT_SCOPE)
+  set(CORVATH_PACK_INCLUDE_DIR ${include_dir} PARENT_SCOPE)
+  set(CORVATH_PACK_DEPENDS ${patch} ${record_files} ${resource_sources}
+    ${include_dir}/sp_config.h ${include_dir}/records.rc PARENT_SCOPE)
+endfunction()
+
+# The host build reads the very resources the Windows build links: compiled by MinGW's windres.
+function(corvath_compile_res output)
+  find_program(CORVATH_WINDRES NAMES x86_64-w64-mingw32-windres windres REQUIRED)
+  add_custom_command(OUTPUT ${output}
+    COMMAND ${CORVATH_WINDRES} -I ${CORVATH_PACK_INCLUDE_DIR} -I ${CMAKE_SOURCE_DIR}/resources
+      -O res -o ${output} ${CORVATH_PACK_RC}
+    DEPENDS ${CORVATH_PACK_RC} ${CORVATH_PACK_DEPENDS} corvath_pack_inputs
+    COMMENT "Compiling the resource script for the host build"
+    VERBATIM)
+endfunction()

@@ -1,0 +1,64 @@
+#include "payload/extract_patch.h"
+
+#include "payload/resource_store.h"
+#include "payload/temp_name.h"
+#include "platform/files.h"
+
+namespace payload {
+namespace {
+
+// The temporary file is created exclusively: a name taken by someone else between our choice
+// and our open is skipped for the next number instead of being truncated.
+platform::File CreateTempFile(const std::wstring& directory, std::wstring& path) {
+    for (;;) {
+        platform::OpenResult result;
+        platform::File file =
+            platform::OpenFileForWriting(path, platform::OpenMode::CreateNew, result);
+        if (result != platform::OpenResult::AlreadyExists) {
+            return file;
+        }
+        if (!NextTempName(directory, path)) {
+            return {};
+        }
+    }
+}
+
+} // namespace
+
+bool ExtractPatch(std::wstring& path) {
+    const bool chooseName = path.empty();
+    std::wstring directory;
+    if (chooseName) {
+        if (!platform::TempDirectory(directory) || !NextTempName(directory, path)) {
+            return false;
+        }
+    }
+
+    const platform::ResourceRef resource = FindResourceEntry(L"MSP", L"IDR_MSP");
+    const std::uint32_t size = ResourceSize(resource);
+    const std::byte* bytes = ResourceBytes(resource);
+    if (size == 0 || bytes == nullptr) {
+        return false;
+    }
+
+    platform::OpenResult opened;
+    platform::File file =
+        chooseName ? CreateTempFile(directory, path)
+                   : platform::OpenFileForWriting(path, platform::OpenMode::CreateOrTruncate,
+                                                  opened);
+    if (!file.IsOpen()) {
+        return false;
+    }
+    // One request straight from the resource view: the package is never copied in memory.
+    if (!platform::WriteToFile(file, bytes, size)) {
+        const std::uint32_t error = platform::LastError();
+        file.Close();
+        platform::DeleteFileAt(path);
+        platform::SetLastError(error);
+        return false;
+    }
+    file.Close();
+    return true;
+}
+
+} // namespace payload

@@ -1,0 +1,15 @@
+// Writes the embedded patch package to a file, byte for byte.
+#pragma once
+
+#include <string>
+
+namespace payload {
+
+// An empty `path` asks for a new file in the temporary directory; the chosen name is stored in
+// `path` before the package is looked up and stays there whatever happens next. A non-empty
+// path is used unchanged (an existing file is replaced). True when every byte was written.
+// A write that fails part way removes the partial file, so that no truncated package is left
+// under a name that looks complete.
+bool ExtractPatch(std::wstring& path);
+
+} // namespace payload

@@ -1,0 +1,62 @@
+// Files, paths and the environment, as the jobs need them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// What the path joins use between a directory and a name.
+extern const wchar_t kPathSeparator;
+
+enum class OpenMode {
+    CreateNew,        // fails with AlreadyExists when the name is taken; never truncates
+    CreateOrTruncate, // an existing file is emptied
+    OpenOrCreate,     // keeps existing content; others may read while it is open
+};
+
+enum class OpenResult { Opened, AlreadyExists, Failed };
+
+// Owns one open file and closes it once.
+class File {
+  public:
+    File() = default;
+    explicit File(std::intptr_t handle) : handle_(handle) {}
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = kNone; }
+    File& operator=(File&& other) noexcept;
+    ~File() { Close(); }
+
+    bool IsOpen() const { return handle_ != kNone; }
+    std::intptr_t Handle() const { return handle_; }
+    void Close();
+
+    static constexpr std::intptr_t kNone = -1;
+
+  private:
+    std::intptr_t handle_ = kNone;
+};
+
+File OpenFileForWriting(const std::wstring& path, OpenMode mode, OpenResult& result);
+// Moves the write position to the end of the file.
+bool SeekToEnd(File& file);
+// One write request; false unless every byte was accepted. The thread's last error tells why.
+bool WriteToFile(File& file, const void* bytes, std::size_t count);
+bool DeleteFileAt(const std::wstring& path);
+// True when a file or directory of that name exists, false when it does not or cannot be examined.
+bool PathExists(const std::wstring& path);
+
+// The temporary directory, normally ending in a separator. False when it cannot be had or
+// would not fit 1024 characters with its terminator.
+bool TempDirectory(std::wstring& directory);
+// False when the variable is not set.
+bool EnvironmentVariable(const std::wstring& name, std::wstring& value);
+
+// The thread's last-error value.
+std::uint32_t LastError();
+void SetLastError(std::uint32_t code);
+
+} // namespace platform

@@ -1,0 +1,162 @@
+// Files of the host build: POSIX calls under the Windows names' contracts.
+#include "platform/files.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+const wchar_t kPathSeparator = L'/';
+
+namespace {
+
+thread_local std::uint32_t t_lastError = 0;
+
+// Windows error codes for the errno values the jobs can meet.
+std::uint32_t WindowsErrorOf(int error) {
+    switch (error) {
+    case ENOENT:
+        return 3; // ERROR_PATH_NOT_FOUND
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return 5; // ERROR_ACCESS_DENIED
+    case EEXIST:
+        return 80; // ERROR_FILE_EXISTS
+    case ENOSPC:
+        return 112; // ERROR_DISK_FULL
+    default:
+        return 31; // ERROR_GEN_FAILURE
+    }
+}
+
+std::string Narrow(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) {
+        const auto u = static_cast<std::uint32_t>(c);
+        if (u < 0x80) {
+            out.push_back(static_cast<char>(u));
+        } else if (u < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (u >> 6)));
+            out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+        } else if (u < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (u >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (u >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((u >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+        }
+    }
+    return out;
+}
+
+std::wstring Widen(const std::string& text) {
+    // Environment values are taken as Latin-1 bytes beyond ASCII; the tests use ASCII paths.
+    return std::wstring(text.begin(), text.end());
+}
+
+} // namespace
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        Close();
+        handle_ = other.handle_;
+        other.handle_ = kNone;
+    }
+    return *this;
+}
+
+void File::Close() {
+    if (handle_ != kNone) {
+        ::close(static_cast<int>(handle_));
+        handle_ = kNone;
+    }
+}
+
+File OpenFileForWriting(const std::wstring& path, OpenMode mode, OpenResult& result) {
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC;
+    switch (mode) {
+    case OpenMode::CreateNew:
+        flags |= O_EXCL;
+        break;
+    case OpenMode::CreateOrTruncate:
+        flags |= O_TRUNC;
+        break;
+    case OpenMode::OpenOrCreate:
+        flags = O_RDWR | O_CREAT | O_CLOEXEC;
+        break;
+    }
+    const int fd = ::open(Narrow(path).c_str(), flags, 0644);
+    if (fd < 0) {
+        t_lastError = WindowsErrorOf(errno);
+        result = errno == EEXIST ? OpenResult::AlreadyExists : OpenResult::Failed;
+        return {};
+    }
+    result = OpenResult::Opened;
+    return File(fd);
+}
+
+bool SeekToEnd(File& file) { return ::lseek(static_cast<int>(file.Handle()), 0, SEEK_END) >= 0; }
+
+bool WriteToFile(File& file, const void* bytes, std::size_t count) {
+    // write() may accept less than asked; a Windows write of one request completes or fails.
+    const char* at = static_cast<const char*>(bytes);
+    std::size_t left = count;
+    while (left > 0) {
+        const ssize_t written = ::write(static_cast<int>(file.Handle()), at, left);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            t_lastError = WindowsErrorOf(errno);
+            return false;
+        }
+        at += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+bool DeleteFileAt(const std::wstring& path) { return ::unlink(Narrow(path).c_str()) == 0; }
+
+bool PathExists(const std::wstring& path) {
+    struct stat info;
+    return ::stat(Narrow(path).c_str(), &info) == 0;
+}
+
+bool TempDirectory(std::wstring& directory) {
+    std::wstring found;
+    if (!EnvironmentVariable(L"TMP", found) && !EnvironmentVariable(L"TEMP", found)) {
+        found = L"/tmp";
+    }
+    if (found.empty() || found.back() != L'/') {
+        found.push_back(L'/');
+    }
+    if (found.size() >= 1024) {
+        return false;
+    }
+    directory = found;
+    return true;
+}
+
+bool EnvironmentVariable(const std::wstring& name, std::wstring& value) {
+    const char* found = std::getenv(Narrow(name).c_str());
+    if (found == nullptr) {
+        return false;
+    }
+    value = Widen(found);
+    return true;
+}
+
+std::uint32_t LastError() { return t_lastError; }
+
+void SetLastError(std::uint32_t code) { t_lastError = code; }
+
+} // namespace platform

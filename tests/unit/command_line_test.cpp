@@ -1,0 +1,94 @@
+#include "app/run_options.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+app::RunOptions Parse(std::vector<std::wstring> arguments) {
+    arguments.insert(arguments.begin(), L"corvath-sp.exe");
+    app::RunOptions options;
+    app::ParseArguments(arguments, options);
+    return options;
+}
+
+TEST(CommandLine, NoArgumentsIsADefaultInstallationWithBoxes) {
+    const app::RunOptions options = Parse({});
+    EXPECT_TRUE(options.installDefault);
+    EXPECT_FALSE(options.quiet);
+    EXPECT_FALSE(options.extractRequested || options.patchListRequested ||
+                 options.listProductsRequested);
+}
+
+TEST(CommandLine, SwitchesIgnoreTheCaseOfAsciiLettersOnly) {
+    EXPECT_TRUE(Parse({L"/Q"}).quiet);
+    EXPECT_TRUE(Parse({L"/E"}).extractRequested);
+    EXPECT_TRUE(Parse({L"/P"}).patchListRequested);
+    EXPECT_TRUE(Parse({L"/I"}).listProductsRequested);
+    // Dotless and dotted capital I fold to i in some locales; a switch must not.
+    EXPECT_FALSE(Parse({L"/\u0130"}).listProductsRequested);
+    EXPECT_FALSE(Parse({L"/\u0131"}).listProductsRequested);
+}
+
+TEST(CommandLine, ArgumentsThatAreNotWholeSwitchesAreIgnored) {
+    for (const wchar_t* ignored : {L"-q", L"/quiet", L"q", L"/", L"", L"/q ", L"//q"}) {
+        const app::RunOptions options = Parse({ignored});
+        EXPECT_FALSE(options.quiet) << "argument: " << std::wstring(ignored);
+        EXPECT_TRUE(options.installDefault);
+    }
+    const app::RunOptions options = Parse({L"-q", L"/q"});
+    EXPECT_TRUE(options.quiet);
+    EXPECT_TRUE(options.installDefault);
+}
+
+TEST(CommandLine, ExtractTakesTheNextArgumentWhateverItIs) {
+    app::RunOptions options = Parse({L"/e", L"/q"});
+    EXPECT_TRUE(options.extractRequested);
+    EXPECT_EQ(options.extractPath, L"/q");
+    EXPECT_FALSE(options.quiet);
+    EXPECT_FALSE(options.installDefault);
+
+    options = Parse({L"/e", L"/i"});
+    EXPECT_EQ(options.extractPath, L"/i");
+    EXPECT_FALSE(options.listProductsRequested);
+}
+
+TEST(CommandLine, ASwitchAtTheEndKeepsThePathItHad) {
+    app::RunOptions options = Parse({L"/e"});
+    EXPECT_TRUE(options.extractRequested);
+    EXPECT_TRUE(options.extractPath.empty());
+
+    options = Parse({L"/p", L"first.txt", L"/p"});
+    EXPECT_TRUE(options.patchListRequested);
+    EXPECT_EQ(options.patchListPath, L"first.txt");
+
+    options = Parse({L"/e", L"a.msp", L"/e", L"b.msp"});
+    EXPECT_EQ(options.extractPath, L"b.msp");
+}
+
+TEST(CommandLine, ListingProductsEndsTheParse) {
+    app::RunOptions options = Parse({L"/i", L"/e", L"out.msp", L"/q"});
+    EXPECT_TRUE(options.listProductsRequested);
+    EXPECT_FALSE(options.extractRequested);
+    EXPECT_FALSE(options.quiet);
+
+    options = Parse({L"/e", L"out.msp", L"/i"});
+    EXPECT_TRUE(options.extractRequested);
+    EXPECT_EQ(options.extractPath, L"out.msp");
+    EXPECT_TRUE(options.listProductsRequested);
+
+    options = Parse({L"/q", L"/i"});
+    EXPECT_TRUE(options.quiet);
+    EXPECT_TRUE(options.listProductsRequested);
+}
+
+TEST(CommandLine, SeveralJobsCanBeAskedForAtOnce) {
+    const app::RunOptions options = Parse({L"/p", L"list.txt", L"/e", L"x.msp", L"/q"});
+    EXPECT_TRUE(options.extractRequested);
+    EXPECT_EQ(options.extractPath, L"x.msp");
+    EXPECT_TRUE(options.patchListRequested);
+    EXPECT_EQ(options.patchListPath, L"list.txt");
+    EXPECT_TRUE(options.quiet);
+    EXPECT_FALSE(options.installDefault);
+}
+
+} // namespace

@@ -1,0 +1,93 @@
+#include "payload/extract_patch.h"
+#include "payload/resource_store.h"
+#include "payload/temp_name.h"
+#include "platform/files.h"
+#include "test_support.h"
+
+#include <fstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::FreshProcess;
+using testing_support::ReadFileBytes;
+using testing_support::Wide;
+
+class Extraction : public FreshProcess {
+  protected:
+    // The embedded package, as the resource store hands it out.
+    static std::vector<char> Package() {
+        const platform::ResourceRef found = payload::FindResourceEntry(L"MSP", L"IDR_MSP");
+        const auto* bytes = reinterpret_cast<const char*>(payload::ResourceBytes(found));
+        return {bytes, bytes + payload::ResourceSize(found)};
+    }
+};
+
+TEST_F(Extraction, TheEmbeddedPackageIsTheSamplePatch) {
+    EXPECT_EQ(Package(), ReadFileBytes(CORVATH_SAMPLE_PATCH_FILE));
+    EXPECT_EQ(Package().size(), 16049664u);
+}
+
+TEST_F(Extraction, AnExplicitPathIsReplacedByExactlyThePackage) {
+    const fs::path target = scratch_ / "out.msp";
+    std::ofstream(target) << std::string(20'000'000, 'x'); // longer than the package
+    std::wstring path = Wide(target.string());
+    ASSERT_TRUE(payload::ExtractPatch(path));
+    EXPECT_EQ(path, Wide(target.string()));
+    EXPECT_EQ(ReadFileBytes(target), Package());
+}
+
+TEST_F(Extraction, AMissingDirectoryFailsAndCreatesNothing) {
+    const fs::path target = scratch_ / "missing" / "out.msp";
+    std::wstring path = Wide(target.string());
+    EXPECT_FALSE(payload::ExtractPatch(path));
+    EXPECT_EQ(path, Wide(target.string()));
+    EXPECT_FALSE(fs::exists(scratch_ / "missing"));
+}
+
+TEST_F(Extraction, EmptyPathsGetNumberedTemporaryNamesFromTwo) {
+    std::wstring first;
+    ASSERT_TRUE(payload::ExtractPatch(first));
+    EXPECT_EQ(first, scratchWide_ + L"/MSP2");
+    std::wstring second;
+    ASSERT_TRUE(payload::ExtractPatch(second));
+    EXPECT_EQ(second, scratchWide_ + L"/MSP3");
+    EXPECT_EQ(ReadFileBytes(scratch_ / "MSP2"), Package());
+    EXPECT_EQ(ReadFileBytes(scratch_ / "MSP3"), Package());
+}
+
+TEST_F(Extraction, TakenNamesAreSkippedNeverTruncated) {
+    std::ofstream(scratch_ / "MSP2") << "keep me";
+    fs::create_directory(scratch_ / "MSP3");
+    std::wstring path;
+    ASSERT_TRUE(payload::ExtractPatch(path));
+    EXPECT_EQ(path, scratchWide_ + L"/MSP4");
+    EXPECT_EQ(ReadFileBytes(scratch_ / "MSP2"), std::vector<char>({'k', 'e', 'e', 'p', ' ', 'm', 'e'}));
+}
+
+TEST_F(Extraction, ANameThatLooksFreeButCannotBeCreatedMovesToTheNextNumber) {
+    // A dangling link looks free to the name check, as a file that appears between choosing
+    // and creating does; exclusive creation must refuse it and never write through it.
+    fs::create_symlink(scratch_ / "elsewhere", scratch_ / "MSP2");
+    std::wstring path;
+    ASSERT_TRUE(payload::ExtractPatch(path));
+    EXPECT_EQ(path, scratchWide_ + L"/MSP3");
+    EXPECT_FALSE(fs::exists(scratch_ / "elsewhere"));
+    EXPECT_EQ(ReadFileBytes(scratch_ / "MSP3"), Package());
+}
+
+TEST_F(Extraction, TmpMustNameAnExistingDirectory) {
+    setenv("TMP", (scratch_ / "gone").c_str(), 1);
+    std::wstring name;
+    ASSERT_TRUE(payload::NextTempName(scratchWide_ + L"/", name));
+    EXPECT_EQ(name, scratchWide_ + L"/MSP2");
+}
+
+TEST_F(Extraction, AnUnusableTemporaryDirectoryFailsWithAnEmptyPath) {
+    setenv("TMP", std::string(1100, 'd').c_str(), 1);
+    std::wstring path;
+    EXPECT_FALSE(payload::ExtractPatch(path));
+    EXPECT_TRUE(path.empty());
+}
+
+} // namespace
