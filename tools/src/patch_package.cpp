@@ -1,0 +1,105 @@
+#include "patch_package.h"
+
+#include "cabinet.h"
+#include "compound_file.h"
+#include "product_layout.h"
+#include "property_set.h"
+#include "stream_name.h"
+#include "transform.h"
+
+#include <cstdio>
+
+namespace corvath::patchkit {
+namespace {
+
+constexpr std::uint32_t pid_title = 2;
+constexpr std::uint32_t pid_subject = 3;
+constexpr std::uint32_t pid_author = 4;
+constexpr std::uint32_t pid_keywords = 5;
+constexpr std::uint32_t pid_comments = 6;
+constexpr std::uint32_t pid_targets = 7;
+constexpr std::uint32_t pid_transforms = 8;
+constexpr std::uint32_t pid_patch_code = 9;
+constexpr std::uint32_t pid_word_count = 15;
+constexpr std::uint32_t pid_application = 18;
+
+std::string storage_name_for(std::size_t index) {
+    char name[48]; // room for any index; build_transform_pair checks the real limit
+    std::snprintf(name, sizeof name, "Corvath81To82_%02zu", index + 1);
+    return name;
+}
+
+} // namespace
+
+std::string join_list(const std::vector<std::string>& items) {
+    std::string out;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i != 0)
+            out += ';';
+        out += items[i];
+    }
+    return out;
+}
+
+std::optional<Bytes> build_patch_package(const PatchDefinition& definition, std::string& error) {
+    if (!definition.exe || !definition.data) {
+        error = "patch definition without payload";
+        return std::nullopt;
+    }
+
+    StorageNode root;
+    root.class_id = msi_patch_class;
+
+    std::vector<std::string> transform_list;
+    for (std::size_t i = 0; i < definition.transform_products.size(); ++i) {
+        const TransformTarget target{definition.transform_products[i], storage_name_for(i),
+                                     static_cast<std::uint32_t>(definition.exe->size()),
+                                     static_cast<std::uint32_t>(definition.data->size())};
+        auto pair = build_transform_pair(target);
+        if (!pair) {
+            error = "cannot build the transforms for " + target.product_code;
+            return std::nullopt;
+        }
+        transform_list.push_back(":" + target.storage_name);
+        transform_list.push_back(":#" + target.storage_name);
+        root.storages.push_back(std::move(pair->upgrade));
+        root.storages.push_back(std::move(pair->patch));
+    }
+
+    std::vector<SummaryProperty> summary = {
+        {pid_title, std::string("Patch")},
+        {pid_subject, definition.title},
+        {pid_author, std::string("Lunmere")},
+        {pid_keywords, std::string("Installer,Patch,PCP")},
+        {pid_comments, "Brings Corvath " + std::string(layout::base_version) + " to " +
+                           std::string(layout::patched_version) + "."},
+    };
+    if (definition.target_list)
+        summary.push_back({pid_targets, *definition.target_list});
+    summary.push_back({pid_transforms, join_list(transform_list)});
+    summary.push_back({pid_patch_code, definition.patch_code});
+    summary.push_back({pid_word_count, std::int32_t{3}}); // patch packages: 3
+    summary.push_back({pid_application, std::string("corvath-patch-builder")});
+    auto summary_bytes = write_summary_information(summary);
+    if (!summary_bytes) {
+        error = "a summary text is not 7-bit ASCII";
+        return std::nullopt;
+    }
+    root.streams.push_back({u"\005SummaryInformation", std::move(*summary_bytes)});
+
+    // The installer opens a patch as a database, which needs a string pool, even an empty one.
+    root.streams.push_back({encode_stream_name("_StringPool", StreamKind::Table), Bytes(4, 0)});
+    root.streams.push_back({encode_stream_name("_StringData", StreamKind::Table), Bytes{}});
+
+    auto cabinet = build_cabinet({{std::string(layout::exe_file_key), definition.exe},
+                                  {std::string(layout::data_file_key), definition.data}},
+                                 error);
+    if (!cabinet)
+        return std::nullopt;
+    root.streams.push_back(
+        {encode_stream_name(patch_cabinet_stream, StreamKind::Stream), std::move(*cabinet)});
+
+    return write_compound_file(root, error);
+}
+
+} // namespace corvath::patchkit

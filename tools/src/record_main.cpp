@@ -1,0 +1,111 @@
+// corvath-patch-record: derives record 206 from a patch package plus the texts only a person
+// can supply.
+#include "file_io.h"
+#include "patch_record.h"
+#include "patch_summary_reader.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+using namespace corvath::patchkit;
+
+namespace {
+
+constexpr std::string_view usage =
+    "usage: corvath-patch-record --msp <patch.msp> --version <a.b.c.d> --title <text>\n"
+    "                            --desc <text> [--out <record.txt>]\n"
+    "Writes the record (CR LF line ends) to --out, or to standard output.\n";
+
+struct Options {
+    std::string msp;
+    std::string version;
+    std::string title;
+    std::string description;
+    std::string out;
+    bool have_title = false;
+    bool have_description = false;
+};
+
+bool parse_options(int argc, char** argv, Options& options, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view name = argv[i];
+        if (i + 1 >= argc) {
+            error = "missing value after " + std::string(name);
+            return false;
+        }
+        const std::string value = argv[++i];
+        if (name == "--msp")
+            options.msp = value;
+        else if (name == "--version")
+            options.version = value;
+        else if (name == "--title") {
+            options.title = value;
+            options.have_title = true;
+        } else if (name == "--desc") {
+            options.description = value;
+            options.have_description = true;
+        } else if (name == "--out")
+            options.out = value;
+        else {
+            error = "unknown argument " + std::string(name);
+            return false;
+        }
+    }
+    if (options.msp.empty() || options.version.empty() || !options.have_title ||
+        !options.have_description) {
+        error = "--msp, --version, --title and --desc are required";
+        return false;
+    }
+    return true;
+}
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "corvath-patch-record: %s\n", message.c_str());
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    std::string error;
+    if (!parse_options(argc, argv, options, error)) {
+        std::fprintf(stderr, "corvath-patch-record: %s\n%.*s", error.c_str(),
+                     static_cast<int>(usage.size()), usage.data());
+        return 2;
+    }
+
+    auto summary = read_patch_summary(options.msp, error);
+    if (!summary)
+        return fail(error);
+    if (!summary->targets || summary->targets->empty())
+        return fail(options.msp + " names no target product (summary property 7)");
+    if (!summary->revision)
+        return fail(options.msp + " has no patch code (summary property 9)");
+
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(options.msp, ec);
+    if (ec)
+        return fail("cannot size " + options.msp + ": " + ec.message());
+
+    PatchRecordFields fields;
+    fields.product_code = first_list_entry(*summary->targets);
+    fields.version = options.version;
+    fields.title = options.title;
+    fields.patch_code = summary->revision->substr(0, 38);
+    fields.package_size = size;
+    fields.description = options.description;
+    auto record = format_patch_record(fields, error);
+    if (!record)
+        return fail(error);
+
+    if (options.out.empty()) {
+        const bool ok = std::fwrite(record->data(), 1, record->size(), stdout) == record->size();
+        return std::fflush(stdout) == 0 && ok ? 0 : fail("cannot write to standard output");
+    }
+    if (!write_whole_file(options.out, *record))
+        return fail("cannot write " + options.out);
+    return 0;
+}

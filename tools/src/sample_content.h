@@ -1,0 +1,28 @@
+// The fixed texts and codes of the sample service pack.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace corvath::patchkit::sample {
+
+inline constexpr std::string_view patch_code = "{5E0A7C2D-8B14-4C6A-9F3E-2D7B1A9C4E60}";
+inline constexpr std::uint64_t package_size = 16'049'664;
+
+inline constexpr std::string_view title = "Corvath 8.2 Service Pack for 8.1 users";
+static_assert(title.size() == 38);
+
+// One line: the record stores it after "PatchDesc=" and ends the line with CR LF.
+inline constexpr std::string_view description =
+    "This service pack brings Corvath 8.1.0.4 up to version 8.2.0.5 and keeps all of your "
+    "settings, documents and licence information where they are. It replaces the main program "
+    "with a rebuilt version that starts faster, uses less memory while large projects are open, "
+    "and no longer stops responding when a network drive disappears during an automatic save. "
+    "The shared data file is refreshed with corrected conversion tables, updated regional "
+    "formats for dates and currencies, and revised help texts in all supported languages. "
+    "Several rare crashes reported by customers during printing and export have been fixed. "
+    "Close Corvath before you install the service pack; a restart of Windows is normally not "
+    "required.";
+static_assert(description.size() == 708);
+
+} // namespace corvath::patchkit::sample

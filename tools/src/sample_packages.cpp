@@ -1,0 +1,132 @@
+#include "sample_packages.h"
+
+#include "patch_package.h"
+#include "product_layout.h"
+#include "sample_content.h"
+#include "size_search.h"
+
+#include <cstdio>
+
+namespace corvath::patchkit {
+namespace {
+
+// Payload of the edge packages: they exist for their summaries, not their size.
+constexpr std::uint64_t edge_data_size = 4096;
+
+PatchDefinition definition_for(const SampleInputs& inputs) {
+    PatchDefinition definition;
+    definition.target_list = join_list(inputs.targets);
+    definition.transform_products = inputs.targets;
+    definition.patch_code = std::string(sample::patch_code);
+    definition.title = std::string(sample::title);
+    definition.exe = &inputs.exe;
+    return definition;
+}
+
+std::optional<Bytes> build_with(PatchDefinition definition, const Bytes& data, std::string& error) {
+    definition.data = &data;
+    return build_patch_package(definition, error);
+}
+
+std::string made_up_code(std::size_t index) {
+    char code[40];
+    std::snprintf(code, sizeof code, "{EDCE0000-0000-4000-8000-%012zX}", index);
+    return code;
+}
+
+} // namespace
+
+Bytes make_data_file(std::uint64_t size, std::string_view version) {
+    Bytes data;
+    data.reserve(size);
+    char line[64];
+    for (std::uint64_t number = 0; data.size() < size; ++number) {
+        const int length = std::snprintf(line, sizeof line, "Corvath %.*s data, line %010llu\r\n",
+                                         static_cast<int>(version.size()), version.data(),
+                                         static_cast<unsigned long long>(number));
+        for (int i = 0; i < length && data.size() < size; ++i)
+            data.push_back(static_cast<std::uint8_t>(line[i]));
+    }
+    return data;
+}
+
+std::optional<SamplePackage> build_sample_package(const SampleInputs& inputs, std::uint64_t size,
+                                                  std::string& error) {
+    const PatchDefinition definition = definition_for(inputs);
+    auto build = [&](std::uint64_t data_size) {
+        const Bytes data = make_data_file(data_size, layout::patched_version);
+        return build_with(definition, data, error);
+    };
+    SamplePackage result;
+    auto package = build_package_of_size(size, build, result.data_size, error);
+    if (!package)
+        return std::nullopt;
+    result.package = std::move(*package);
+    return result;
+}
+
+std::optional<std::string> target_list_of_length(const std::vector<std::string>& targets,
+                                                 std::size_t length) {
+    std::string list = join_list(targets);
+    // The last entry is ";{...}", at least 3 characters; stop adding codes in time for it.
+    for (std::size_t index = 1; list.size() + 39 + 3 <= length; ++index)
+        list += ";" + made_up_code(index);
+    if (list.size() == length)
+        return list;
+    if (list.size() + 3 > length)
+        return std::nullopt;
+    const std::size_t filler = length - list.size() - 3;
+    list += ";{" + std::string(filler, '0') + "}";
+    return list;
+}
+
+std::optional<std::vector<EdgePackage>>
+build_edge_packages(const SampleInputs& inputs, const Bytes& sample, std::string& error) {
+    const Bytes data = make_data_file(edge_data_size, layout::patched_version);
+    const PatchDefinition base = definition_for(inputs);
+    std::vector<EdgePackage> edges;
+
+    // Lengths around the reader's first buffer of 2048 characters, and a long one.
+    for (const std::size_t length : {2047u, 2048u, 10000u}) {
+        PatchDefinition definition = base;
+        definition.target_list = target_list_of_length(inputs.targets, length);
+        if (!definition.target_list) {
+            error = "the targets alone are longer than " + std::to_string(length) + " characters";
+            return std::nullopt;
+        }
+        auto package = build_with(definition, data, error);
+        if (!package)
+            return std::nullopt;
+        edges.push_back({"edge-pid7-" + std::to_string(length) + ".msp", std::move(*package)});
+    }
+
+    PatchDefinition without_targets = base;
+    without_targets.target_list.reset();
+    auto package = build_with(without_targets, data, error);
+    if (!package)
+        return std::nullopt;
+    edges.push_back({"edge-no-pid7.msp", std::move(*package)});
+
+    if (inputs.targets.size() < 2) {
+        error = "the empty-entry package needs two target codes";
+        return std::nullopt;
+    }
+    PatchDefinition empty_entry = base;
+    empty_entry.target_list = inputs.targets[0] + ";;" + inputs.targets[1];
+    empty_entry.transform_products = {inputs.targets[0], inputs.targets[1]};
+    package = build_with(empty_entry, data, error);
+    if (!package)
+        return std::nullopt;
+    edges.push_back({"edge-empty-entry.msp", std::move(*package)});
+
+    const std::string_view not_cfb =
+        "Corvath test fixture: this file is plain text, not an OLE compound file.\r\n";
+    edges.push_back({"edge-not-cfb.msp", Bytes(not_cfb.begin(), not_cfb.end())});
+
+    // Half the sample: the header survives, the sectors it points to do not.
+    edges.push_back(
+        {"edge-truncated.msp", Bytes(sample.begin(), sample.begin() + sample.size() / 2)});
+    return edges;
+}
+
+} // namespace corvath::patchkit

@@ -1,0 +1,22 @@
+// Finds the payload size that makes a package exactly a given number of bytes long.
+#pragma once
+
+#include "byte_writer.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace corvath::patchkit {
+
+// Builds the package for a payload of the given size; nothing on failure.
+using PackageForPayload = std::function<std::optional<Bytes>(std::uint64_t payload_size)>;
+
+// The package size grows with the payload in steps (512-byte sectors, FAT and DIFAT sectors),
+// so some sizes cannot be had at all. Searches payload sizes 0..wanted and returns the
+// package of exactly `wanted` bytes, or nothing with `error` explaining which sizes bracket it.
+std::optional<Bytes> build_package_of_size(std::uint64_t wanted, const PackageForPayload& build,
+                                           std::uint64_t& payload_size, std::string& error);
+
+} // namespace corvath::patchkit
