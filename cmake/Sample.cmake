@@ -3,8 +3,8 @@
 #
 # Custom target `corvath_sample`: the sample service pack, its record 206, the edge packages
 # and the seven sample products, all written into OUT_DIR. Sets CORVATH_SAMPLE_PATCH and
-# CORVATH_SAMPLE_RECORD (full paths) in the caller's scope, and CORVATH_SAMPLE_RECORD_TOOL
-# for tests that re-derive the record.
+# CORVATH_SAMPLE_RECORD (full paths) in the caller's scope, and, for tests/tools,
+# CORVATH_SAMPLE_RECORD_TOOL and CORVATH_SAMPLE_PROGRAMS_DIR.
 #
 # PROGRAMS_DIR must hold corvath-8.0.0.0.exe, corvath-8.1.0.4.exe and corvath-8.2.0.5.exe.
 # They are listed as file dependencies: when another project (ExternalProject) builds them, it
@@ -104,4 +104,5 @@ function(corvath_add_sample)
     set(CORVATH_SAMPLE_PATCH "${patch}" PARENT_SCOPE)
     set(CORVATH_SAMPLE_RECORD "${record}" PARENT_SCOPE)
     set(CORVATH_SAMPLE_RECORD_TOOL "${ARG_RECORD_TOOL}" PARENT_SCOPE)
+    set(CORVATH_SAMPLE_PROGRAMS_DIR "${ARG_PROGRAMS_DIR}" PARENT_SCOPE)
 endfunction()
