@@ -7,7 +7,9 @@
 namespace app {
 namespace {
 
-wchar_t LowerAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 32) : c; }
+wchar_t LowerAscii(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 32) : c;
+}
 
 // Whole-token comparison that folds only A-Z, so no locale can make another letter match.
 bool EqualsInsensitiveAscii(const std::wstring& argument, const wchar_t* switchText) {

@@ -22,6 +22,32 @@ function(corvath_version_fields version out_var)
   set(${out_var} ${CMAKE_MATCH_1} ${CMAKE_MATCH_2} ${CMAKE_MATCH_3} ${CMAKE_MATCH_4} PARENT_SCOPE)
 endfunction()
 
+# Writes DIR/records.rc naming RECORDS (files in id order from 206, or ID=FILE entries) as
+# resources of type TXT; sets OUT_FILES to the files it names.
+function(corvath_write_records_rc dir records out_files)
+  set(records_rc "// Generated: the patch-list records, under Brazilian Portuguese like the patch.\n")
+  string(APPEND records_rc "LANGUAGE LANG_PORTUGUESE, SUBLANG_PORTUGUESE_BRAZILIAN\n")
+  set(next_id 206)
+  set(files "")
+  foreach(entry IN LISTS records)
+    if(entry MATCHES "^([0-9]+)=(.+)$")
+      set(id ${CMAKE_MATCH_1})
+      set(file ${CMAKE_MATCH_2})
+    else()
+      set(id ${next_id})
+      set(file ${entry})
+    endif()
+    get_filename_component(file "${file}" ABSOLUTE)
+    file(TO_CMAKE_PATH "${file}" file)
+    string(APPEND records_rc "${id} TXT \"${file}\"\n")
+    list(APPEND files ${file})
+    math(EXPR next_id "${id} + 1")
+  endforeach()
+  file(MAKE_DIRECTORY ${dir})
+  file(CONFIGURE OUTPUT ${dir}/records.rc CONTENT "${records_rc}")
+  set(${out_files} ${files} PARENT_SCOPE)
+endfunction()
+
 # Generates sp_config.h and records.rc for resources/corvath-sp.rc and sets, in the caller's
 # scope: CORVATH_PACK_RC, CORVATH_PACK_INCLUDE_DIR, CORVATH_PACK_DEPENDS (files the compiled
 # resources read) and the target corvath_pack_inputs that makes them.
@@ -57,25 +83,7 @@ function(corvath_configure_pack)
       VERBATIM)
   endif()
 
-  set(records_rc "// Generated: the patch-list records, under Brazilian Portuguese like the patch.\n")
-  string(APPEND records_rc "LANGUAGE LANG_PORTUGUESE, SUBLANG_PORTUGUESE_BRAZILIAN\n")
-  set(next_id 206)
-  set(record_files "")
-  foreach(entry IN LISTS records)
-    if(entry MATCHES "^([0-9]+)=(.+)$")
-      set(id ${CMAKE_MATCH_1})
-      set(file ${CMAKE_MATCH_2})
-    else()
-      set(id ${next_id})
-      set(file ${entry})
-    endif()
-    get_filename_component(file "${file}" ABSOLUTE)
-    file(TO_CMAKE_PATH "${file}" file)
-    string(APPEND records_rc "${id} TXT \"${file}\"\n")
-    list(APPEND record_files ${file})
-    math(EXPR next_id "${id} + 1")
-  endforeach()
-  file(CONFIGURE OUTPUT ${include_dir}/records.rc CONTENT "${records_rc}")
+  corvath_write_records_rc(${include_dir} "${records}" record_files)
 
   corvath_version_fields(${CORVATH_SP_TARGET_VERSION} fields)
   list(GET fields 0 major)
@@ -109,11 +117,16 @@ function(corvath_configure_pack)
 endfunction()
 
 # The host build reads the very resources the Windows build links: compiled by MinGW's windres.
+# RECORDS_DIR, when given, holds a records.rc that replaces the pack's.
 function(corvath_compile_res output)
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "" "RECORDS_DIR" "")
   find_program(CORVATH_WINDRES NAMES x86_64-w64-mingw32-windres windres REQUIRED)
+  set(includes -I ${CORVATH_PACK_INCLUDE_DIR} -I ${CMAKE_SOURCE_DIR}/resources)
+  if(ARG_RECORDS_DIR)
+    set(includes -I ${ARG_RECORDS_DIR} ${includes})
+  endif()
   add_custom_command(OUTPUT ${output}
-    COMMAND ${CORVATH_WINDRES} -I ${CORVATH_PACK_INCLUDE_DIR} -I ${CMAKE_SOURCE_DIR}/resources
-      -O res -o ${output} ${CORVATH_PACK_RC}
+    COMMAND ${CORVATH_WINDRES} ${includes} -O res -o ${output} ${CORVATH_PACK_RC}
     DEPENDS ${CORVATH_PACK_RC} ${CORVATH_PACK_DEPENDS} corvath_pack_inputs
     COMMENT "Compiling the resource script for the host build"
     VERBATIM)

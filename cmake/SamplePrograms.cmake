@@ -9,5 +9,6 @@ ExternalProject_Add(corvath_sample_programs
     -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake
   BUILD_ALWAYS ON
   INSTALL_COMMAND ""
-  BUILD_BYPRODUCTS ${CORVATH_PROGRAMS_DIR}/corvath-8.2.0.5.exe)
+  BUILD_BYPRODUCTS ${CORVATH_PROGRAMS_DIR}/corvath-8.0.0.0.exe ${CORVATH_PROGRAMS_DIR}/corvath-8.1.0.4.exe
+    ${CORVATH_PROGRAMS_DIR}/corvath-8.2.0.5.exe ${CORVATH_PROGRAMS_DIR}/corvath-probe.exe)
 set(CORVATH_PROGRAM_TARGETS corvath_sample_programs)

@@ -4,20 +4,21 @@
 namespace messages {
 
 enum MessageId : unsigned {
-    kInstallFailed = 300,       // %d: the error code
-    kInstallSucceeded = 301,    // (Polish: %s, the product name)
-    kNotNecessary = 306,        // %s: the product name
-    kNoTargetProduct = 307,     //
-    kWrongVersion = 308,        // %s: the product name
-    kBadCommandLine = 309,      // raised by no job
-    kNoPatchList = 310,         //
-    kCaptionError = 311,        //
-    kCaptionSuccess = 312,      //
-    kCaptionUnnecessary = 313,  //
-    kProgramsRunning = 315,     // %s: the program list, %s: empty
-    kFilesInUseText = 316,      // handed to Windows Installer
-    kTargetVersion = 700,       // the version the pack brings, US English only
-    kApplicableVersions = 900,  // versions the pack applies to, each followed by ",", US English only
+    kInstallFailed = 300,      // %d: the error code
+    kInstallSucceeded = 301,   // (Polish: %s, the product name)
+    kNotNecessary = 306,       // %s: the product name
+    kNoTargetProduct = 307,    //
+    kWrongVersion = 308,       // %s: the product name
+    kBadCommandLine = 309,     // raised by no job
+    kNoPatchList = 310,        //
+    kCaptionError = 311,       //
+    kCaptionSuccess = 312,     //
+    kCaptionUnnecessary = 313, //
+    kProgramsRunning = 315,    // %s: the program list, %s: empty
+    kFilesInUseText = 316,     // handed to Windows Installer
+    kTargetVersion = 700,      // the version the pack brings, US English only
+    kApplicableVersions =
+        900, // versions the pack applies to, each followed by ",", US English only
 };
 
 // Catalogue texts are read with this capacity, so a text is at most 255 characters.

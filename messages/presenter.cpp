@@ -65,10 +65,16 @@ std::wstring& CurrentProductName() {
     return name;
 }
 
-void SetQuiet(bool quiet) { g_quiet = quiet; }
-bool IsQuiet() { return g_quiet; }
+void SetQuiet(bool quiet) {
+    g_quiet = quiet;
+}
+bool IsQuiet() {
+    return g_quiet;
+}
 
-MessageStyle StyleOf(MessageId id) { return RowOf(id).style; }
+MessageStyle StyleOf(MessageId id) {
+    return RowOf(id).style;
+}
 
 std::wstring MessageText(MessageId id, std::uint32_t errorCode) {
     std::wstring pattern;

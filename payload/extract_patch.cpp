@@ -43,9 +43,9 @@ bool ExtractPatch(std::wstring& path) {
 
     platform::OpenResult opened;
     platform::File file =
-        chooseName ? CreateTempFile(directory, path)
-                   : platform::OpenFileForWriting(path, platform::OpenMode::CreateOrTruncate,
-                                                  opened);
+        chooseName
+            ? CreateTempFile(directory, path)
+            : platform::OpenFileForWriting(path, platform::OpenMode::CreateOrTruncate, opened);
     if (!file.IsOpen()) {
         return false;
     }

@@ -37,9 +37,13 @@ platform::LanguageId MessageLanguage() {
     return g_messageLanguage ? *g_messageLanguage : platform::UserDefaultUiLanguage();
 }
 
-void SetMessageLanguage(platform::LanguageId language) { g_messageLanguage = language; }
+void SetMessageLanguage(platform::LanguageId language) {
+    g_messageLanguage = language;
+}
 
-void ResetMessageLanguage() { g_messageLanguage.reset(); }
+void ResetMessageLanguage() {
+    g_messageLanguage.reset();
+}
 
 LanguageChain LanguagesToTry(platform::LanguageId language) {
     LanguageChain chain;

@@ -37,7 +37,6 @@ LanguageChain LanguagesToTry(platform::LanguageId language);
 
 // Finds entry `id` in one string-table block (16 counted UTF-16 strings). False when the block
 // is malformed or the entry is empty; an empty entry is how the format says "missing".
-bool FindStringInBlock(const std::byte* block, std::uint32_t size, unsigned id,
-                       std::wstring& text);
+bool FindStringInBlock(const std::byte* block, std::uint32_t size, unsigned id, std::wstring& text);
 
 } // namespace payload

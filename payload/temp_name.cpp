@@ -48,6 +48,8 @@ bool NextTempName(const std::wstring& preferred, std::wstring& name) {
     return false;
 }
 
-void ResetTempNameCounter() { g_lastNumber = 1; }
+void ResetTempNameCounter() {
+    g_lastNumber = 1;
+}
 
 } // namespace payload

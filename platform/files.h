@@ -43,6 +43,10 @@ class File {
 File OpenFileForWriting(const std::wstring& path, OpenMode mode, OpenResult& result);
 // Moves the write position to the end of the file.
 bool SeekToEnd(File& file);
+// The current write position.
+bool FilePosition(File& file, std::uint64_t& position);
+// Cuts the file at `size` and moves the write position there.
+bool TruncateFile(File& file, std::uint64_t size);
 // One write request; false unless every byte was accepted. The thread's last error tells why.
 bool WriteToFile(File& file, const void* bytes, std::size_t count);
 bool DeleteFileAt(const std::wstring& path);

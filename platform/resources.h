@@ -21,7 +21,9 @@ struct ResourceName {
 };
 
 ResourceName ResourceNameFromText(std::wstring_view text);
-inline ResourceName ResourceNameFromId(std::uint16_t id) { return ResourceName{id, {}}; }
+inline ResourceName ResourceNameFromId(std::uint16_t id) {
+    return ResourceName{id, {}};
+}
 
 // An opaque reference to one resource of the module; empty when nothing was found.
 struct ResourceRef {

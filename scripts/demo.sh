@@ -6,4 +6,4 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake --preset windows >/dev/null
 cmake --build --preset windows
-exec bash scripts/show-extraction.sh build/windows
+exec bash scripts/show-service-pack.sh build/windows

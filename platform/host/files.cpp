@@ -29,6 +29,8 @@ std::uint32_t WindowsErrorOf(int error) {
         return 80; // ERROR_FILE_EXISTS
     case ENOSPC:
         return 112; // ERROR_DISK_FULL
+    case EFBIG:
+        return 223; // ERROR_FILE_TOO_LARGE
     default:
         return 31; // ERROR_GEN_FAILURE
     }
@@ -103,7 +105,25 @@ File OpenFileForWriting(const std::wstring& path, OpenMode mode, OpenResult& res
     return File(fd);
 }
 
-bool SeekToEnd(File& file) { return ::lseek(static_cast<int>(file.Handle()), 0, SEEK_END) >= 0; }
+bool SeekToEnd(File& file) {
+    return ::lseek(static_cast<int>(file.Handle()), 0, SEEK_END) >= 0;
+}
+
+bool FilePosition(File& file, std::uint64_t& position) {
+    const off_t now = ::lseek(static_cast<int>(file.Handle()), 0, SEEK_CUR);
+    if (now < 0) {
+        t_lastError = WindowsErrorOf(errno);
+        return false;
+    }
+    position = static_cast<std::uint64_t>(now);
+    return true;
+}
+
+bool TruncateFile(File& file, std::uint64_t size) {
+    const int fd = static_cast<int>(file.Handle());
+    return ::ftruncate(fd, static_cast<off_t>(size)) == 0 &&
+           ::lseek(fd, static_cast<off_t>(size), SEEK_SET) >= 0;
+}
 
 bool WriteToFile(File& file, const void* bytes, std::size_t count) {
     // write() may accept less than asked; a Windows write of one request completes or fails.
@@ -124,7 +144,9 @@ bool WriteToFile(File& file, const void* bytes, std::size_t count) {
     return true;
 }
 
-bool DeleteFileAt(const std::wstring& path) { return ::unlink(Narrow(path).c_str()) == 0; }
+bool DeleteFileAt(const std::wstring& path) {
+    return ::unlink(Narrow(path).c_str()) == 0;
+}
 
 bool PathExists(const std::wstring& path) {
     struct stat info;
@@ -155,8 +177,12 @@ bool EnvironmentVariable(const std::wstring& name, std::wstring& value) {
     return true;
 }
 
-std::uint32_t LastError() { return t_lastError; }
+std::uint32_t LastError() {
+    return t_lastError;
+}
 
-void SetLastError(std::uint32_t code) { t_lastError = code; }
+void SetLastError(std::uint32_t code) {
+    t_lastError = code;
+}
 
 } // namespace platform

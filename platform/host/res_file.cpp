@@ -64,7 +64,9 @@ class Reader {
     std::size_t size_;
 };
 
-std::size_t AlignTo4(std::size_t value) { return (value + 3) & ~static_cast<std::size_t>(3); }
+std::size_t AlignTo4(std::size_t value) {
+    return (value + 3) & ~static_cast<std::size_t>(3);
+}
 
 } // namespace
 

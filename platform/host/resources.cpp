@@ -1,7 +1,8 @@
 // The resources of the host build: the same compiled resource script as the Windows build's,
 // linked in as bytes and read with our own .res reader.
-#include "platform/host/res_file.h"
 #include "platform/resources.h"
+#include "platform/host/res_file.h"
+#include "platform/host/simulation.h"
 
 #include <vector>
 
@@ -12,13 +13,26 @@ namespace platform {
 namespace {
 
 const std::vector<host::ResEntry>& Entries() {
-    static const std::vector<host::ResEntry> entries = [] {
+    static const std::vector<host::ResEntry> embedded = [] {
         std::vector<host::ResEntry> parsed;
         host::ParseResFile(corvath_res_begin,
                            static_cast<std::size_t>(corvath_res_end - corvath_res_begin), parsed);
         return parsed;
     }();
-    return entries;
+    // A test may stand in another compiled resource set, e.g. other patch-list records.
+    // The cache keeps its file alive, so the pointer comparison cannot meet a reused address.
+    static std::vector<host::ResEntry> replaced;
+    static std::shared_ptr<const std::vector<char>> replacedFrom;
+    const auto& file = host::TheSimulation().resourceFile;
+    if (!file) {
+        return embedded;
+    }
+    if (replacedFrom != file) {
+        host::ParseResFile(reinterpret_cast<const std::byte*>(file->data()), file->size(),
+                           replaced);
+        replacedFrom = file;
+    }
+    return replaced;
 }
 
 bool SameName(const ResourceName& a, const ResourceName& b) {

@@ -11,7 +11,9 @@ Simulation& TheSimulation() {
     return simulation;
 }
 
-void ResetSimulation() { TheSimulation() = Simulation{}; }
+void ResetSimulation() {
+    TheSimulation() = Simulation{};
+}
 
 } // namespace host
 
@@ -36,6 +38,8 @@ int ShowMessageBox(const std::wstring& text, const std::wstring& caption, std::u
     return answer;
 }
 
-LanguageId UserDefaultUiLanguage() { return host::TheSimulation().userUiLanguage; }
+LanguageId UserDefaultUiLanguage() {
+    return host::TheSimulation().userUiLanguage;
+}
 
 } // namespace platform

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,9 @@ struct Simulation {
     bool commandLineSplits = true;
     std::vector<ShownBox> shownBoxes;
     std::deque<int> answers; // the user's answers, in order; IDOK (1) once they run out
+    std::vector<std::uint32_t> summaryReads; // the buffer capacity of each summary property read
+    // A compiled .res to use instead of the embedded one.
+    std::shared_ptr<const std::vector<char>> resourceFile;
 };
 
 // The one simulated machine of the process.

@@ -10,7 +10,9 @@ const wchar_t kPathSeparator = L'\\';
 
 namespace {
 
-HANDLE AsHandle(std::intptr_t value) { return reinterpret_cast<HANDLE>(value); }
+HANDLE AsHandle(std::intptr_t value) {
+    return reinterpret_cast<HANDLE>(value);
+}
 
 } // namespace
 
@@ -65,6 +67,23 @@ bool SeekToEnd(File& file) {
            INVALID_SET_FILE_POINTER;
 }
 
+bool FilePosition(File& file, std::uint64_t& position) {
+    LARGE_INTEGER zero{};
+    LARGE_INTEGER now{};
+    if (!SetFilePointerEx(AsHandle(file.Handle()), zero, &now, FILE_CURRENT)) {
+        return false;
+    }
+    position = static_cast<std::uint64_t>(now.QuadPart);
+    return true;
+}
+
+bool TruncateFile(File& file, std::uint64_t size) {
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(size);
+    return SetFilePointerEx(AsHandle(file.Handle()), at, nullptr, FILE_BEGIN) &&
+           SetEndOfFile(AsHandle(file.Handle()));
+}
+
 bool WriteToFile(File& file, const void* bytes, std::size_t count) {
     if (count > MAXDWORD) {
         ::SetLastError(ERROR_INVALID_PARAMETER);
@@ -79,7 +98,9 @@ bool WriteToFile(File& file, const void* bytes, std::size_t count) {
     return ok && written == count;
 }
 
-bool DeleteFileAt(const std::wstring& path) { return DeleteFileW(path.c_str()) != 0; }
+bool DeleteFileAt(const std::wstring& path) {
+    return DeleteFileW(path.c_str()) != 0;
+}
 
 bool PathExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -110,8 +131,12 @@ bool EnvironmentVariable(const std::wstring& name, std::wstring& value) {
     return true;
 }
 
-std::uint32_t LastError() { return GetLastError(); }
+std::uint32_t LastError() {
+    return GetLastError();
+}
 
-void SetLastError(std::uint32_t code) { ::SetLastError(code); }
+void SetLastError(std::uint32_t code) {
+    ::SetLastError(code);
+}
 
 } // namespace platform

@@ -18,7 +18,9 @@ void FreshProcess::SetUp() {
     messages::SetQuiet(false);
     messages::CurrentProductName().clear();
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    scratch_ = std::filesystem::temp_directory_path() / "corvath-unit" /
+    // Not temp_directory_path(): it follows TMP, which the tests point elsewhere.
+    const char* base = std::getenv("TMPDIR");
+    scratch_ = std::filesystem::path(base != nullptr ? base : "/tmp") / "corvath-unit" /
                (std::string(info->test_suite_name()) + "." + info->name());
     std::filesystem::remove_all(scratch_);
     std::filesystem::create_directories(scratch_);
@@ -26,13 +28,17 @@ void FreshProcess::SetUp() {
     setenv("TMP", scratch_.c_str(), 1);
 }
 
-void FreshProcess::TearDown() { std::filesystem::remove_all(scratch_); }
+void FreshProcess::TearDown() {
+    std::filesystem::remove_all(scratch_);
+}
 
 std::vector<char> ReadFileBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+std::wstring Wide(const std::string& text) {
+    return std::wstring(text.begin(), text.end());
+}
 
 } // namespace testing_support

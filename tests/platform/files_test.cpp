@@ -1,0 +1,93 @@
+// The file calls of the Windows platform, and extraction through them.
+#include "payload/extract_patch.h"
+#include "payload/temp_name.h"
+#include "platform/files.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <string>
+
+namespace {
+
+// A fresh directory under the temporary directory, with TMP pointing at it.
+class Win32Files : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::wstring temp;
+        ASSERT_TRUE(platform::TempDirectory(temp));
+        dir_ = temp + L"corvath-platform-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+               std::to_wstring(++counter_);
+        ASSERT_TRUE(CreateDirectoryW(dir_.c_str(), nullptr));
+        SetEnvironmentVariableW(L"TMP", dir_.c_str());
+        payload::ResetTempNameCounter();
+    }
+    static std::uint64_t SizeOf(const std::wstring& path) {
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+            return 0;
+        }
+        return (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+    }
+
+    std::wstring dir_;
+    static inline int counter_ = 0;
+};
+
+TEST_F(Win32Files, CreateNewRefusesAnExistingFileAndLeavesIt) {
+    const std::wstring path = dir_ + L"\\taken";
+    platform::OpenResult result;
+    {
+        platform::File file =
+            platform::OpenFileForWriting(path, platform::OpenMode::CreateNew, result);
+        ASSERT_EQ(result, platform::OpenResult::Opened);
+        ASSERT_TRUE(platform::WriteToFile(file, "abc", 3));
+    }
+    platform::File again =
+        platform::OpenFileForWriting(path, platform::OpenMode::CreateNew, result);
+    EXPECT_EQ(result, platform::OpenResult::AlreadyExists);
+    EXPECT_FALSE(again.IsOpen());
+    EXPECT_EQ(SizeOf(path), 3u);
+}
+
+TEST_F(Win32Files, OpenOrCreateKeepsContentAndAppendsAtTheEnd) {
+    const std::wstring path = dir_ + L"\\list.txt";
+    platform::OpenResult result;
+    for (int i = 0; i < 2; ++i) {
+        platform::File file =
+            platform::OpenFileForWriting(path, platform::OpenMode::OpenOrCreate, result);
+        ASSERT_EQ(result, platform::OpenResult::Opened);
+        ASSERT_TRUE(platform::SeekToEnd(file));
+        ASSERT_TRUE(platform::WriteToFile(file, "12345", 5));
+    }
+    EXPECT_EQ(SizeOf(path), 10u);
+}
+
+TEST_F(Win32Files, ExtractionNamesFollowTmpAndSkipTakenNames) {
+    platform::OpenResult result;
+    platform::OpenFileForWriting(dir_ + L"\\MSP2", platform::OpenMode::CreateNew, result);
+    std::wstring path;
+    ASSERT_TRUE(payload::ExtractPatch(path));
+    EXPECT_EQ(path, dir_ + L"\\MSP3");
+    EXPECT_EQ(SizeOf(path), 16049664u);
+    EXPECT_EQ(SizeOf(dir_ + L"\\MSP2"), 0u);
+}
+
+TEST_F(Win32Files, ExtractionIntoAMissingFolderCreatesNothing) {
+    std::wstring path = dir_ + L"\\missing\\out.msp";
+    EXPECT_FALSE(payload::ExtractPatch(path));
+    EXPECT_FALSE(platform::PathExists(dir_ + L"\\missing"));
+}
+
+TEST_F(Win32Files, ATemporaryDirectoryTooLongFails) {
+    const std::wstring longDir = L"C:\\" + std::wstring(1100, L'd');
+    SetEnvironmentVariableW(L"TMP", longDir.c_str());
+    SetEnvironmentVariableW(L"TEMP", longDir.c_str());
+    std::wstring directory;
+    EXPECT_FALSE(platform::TempDirectory(directory));
+    std::wstring path;
+    EXPECT_FALSE(payload::ExtractPatch(path));
+    EXPECT_TRUE(path.empty());
+}
+
+} // namespace
