@@ -8,7 +8,9 @@
 
 namespace platform {
 
-void SetModule(void* module) { win32::g_module = static_cast<HMODULE>(module); }
+void SetModule(void* module) {
+    win32::g_module = static_cast<HMODULE>(module);
+}
 
 bool CommandLineArguments(std::vector<std::wstring>& arguments) {
     int count = 0;

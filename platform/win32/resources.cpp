@@ -45,6 +45,8 @@ const std::byte* BytesOfResource(ResourceRef resource) {
     return static_cast<const std::byte*>(LockResource(loaded));
 }
 
-LanguageId UserDefaultUiLanguage() { return GetUserDefaultUILanguage(); }
+LanguageId UserDefaultUiLanguage() {
+    return GetUserDefaultUILanguage();
+}
 
 } // namespace platform

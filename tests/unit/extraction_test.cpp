@@ -62,7 +62,8 @@ TEST_F(Extraction, TakenNamesAreSkippedNeverTruncated) {
     std::wstring path;
     ASSERT_TRUE(payload::ExtractPatch(path));
     EXPECT_EQ(path, scratchWide_ + L"/MSP4");
-    EXPECT_EQ(ReadFileBytes(scratch_ / "MSP2"), std::vector<char>({'k', 'e', 'e', 'p', ' ', 'm', 'e'}));
+    EXPECT_EQ(ReadFileBytes(scratch_ / "MSP2"),
+              std::vector<char>({'k', 'e', 'e', 'p', ' ', 'm', 'e'}));
 }
 
 TEST_F(Extraction, ANameThatLooksFreeButCannotBeCreatedMovesToTheNextNumber) {

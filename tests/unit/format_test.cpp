@@ -10,9 +10,9 @@ using messages::FormatTemplate;
 TEST(Format, FillsIntegersAndTextsInOrder) {
     EXPECT_EQ(FormatTemplate(L"Error Code: %d", {FormatArgument::Integer(1603)}, 100),
               L"Error Code: 1603");
-    EXPECT_EQ(FormatTemplate(L"%s and %s", {FormatArgument::Text(L"a"), FormatArgument::Text(L"b")},
-                             100),
-              L"a and b");
+    EXPECT_EQ(
+        FormatTemplate(L"%s and %s", {FormatArgument::Text(L"a"), FormatArgument::Text(L"b")}, 100),
+        L"a and b");
     EXPECT_EQ(FormatTemplate(L"%i %ld %ls %ws",
                              {FormatArgument::Integer(1), FormatArgument::Integer(2),
                               FormatArgument::Text(L"x"), FormatArgument::Text(L"y")},
@@ -23,9 +23,9 @@ TEST(Format, FillsIntegersAndTextsInOrder) {
 TEST(Format, IntegersAreSigned32Bit) {
     EXPECT_EQ(FormatTemplate(L"%d", {FormatArgument::Integer(-1)}, 100), L"-1");
     EXPECT_EQ(FormatTemplate(L"%d", {FormatArgument::Integer(INT32_MIN)}, 100), L"-2147483648");
-    EXPECT_EQ(FormatTemplate(L"%d", {FormatArgument::Integer(static_cast<std::int32_t>(3010u))},
-                             100),
-              L"3010");
+    EXPECT_EQ(
+        FormatTemplate(L"%d", {FormatArgument::Integer(static_cast<std::int32_t>(3010u))}, 100),
+        L"3010");
 }
 
 TEST(Format, NeverReadsAValueThatWasNotPassed) {

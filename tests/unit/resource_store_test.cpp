@@ -94,8 +94,8 @@ TEST(StringBlock, MalformedBlocksFindNothing) {
     // Sixteen empty entries: a valid block holding nothing.
     const std::byte empty[32] = {};
     EXPECT_FALSE(payload::FindStringInBlock(empty, sizeof empty, 3, text));
-    const std::byte one[] = {std::byte{0}, std::byte{0}, std::byte{1}, std::byte{0},
-                             std::byte{'x'}, std::byte{0}};
+    const std::byte one[] = {std::byte{0}, std::byte{0},   std::byte{1},
+                             std::byte{0}, std::byte{'x'}, std::byte{0}};
     EXPECT_TRUE(payload::FindStringInBlock(one, sizeof one, 17, text)); // id 17: entry 1
     EXPECT_EQ(text, L"x");
 }
