@@ -107,15 +107,35 @@ TEST(SamplePackage, EveryTargetHasItsOwnTransformPair) {
     EXPECT_EQ(products, std::set<std::string>(codes.begin(), codes.end()));
 }
 
-TEST(SamplePackage, CabinetCarriesTheNewProgram) {
+TEST(SamplePackage, CabinetCarriesTheNewFiles) {
     // "PATCH_CAB" in stream-name encoding, as Wine accepted it.
     const auto cabinet = read_stream(sample_path("corvath-sp-sample.msp"),
                                      {utf8_of(u"\x3A99\x3B1D\x47D1\x3A8C\x480B")});
     ASSERT_TRUE(cabinet);
+    ASSERT_GT(cabinet->size(), 44u);
     EXPECT_EQ(std::string(cabinet->begin(), cabinet->begin() + 4), "MSCF");
-    // Stored uncompressed, so the program's bytes appear in one piece.
+    const auto u16 = [&](std::size_t at) { return (*cabinet)[at] | (*cabinet)[at + 1] << 8; };
+    const auto u32 = [&](std::size_t at) {
+        return static_cast<std::uint32_t>(u16(at) | u16(at + 2) << 16);
+    };
+    ASSERT_EQ(u16(26), 1) << "one folder";
+    ASSERT_EQ(u16(30), 0) << "no reserved fields";
+    ASSERT_EQ(u16(36 + 6), 0) << "stored uncompressed";
+
+    // The uncompressed data blocks of the folder, joined: corvath.exe, then corvath.dat.
+    Bytes joined;
+    std::size_t at = u32(36);
+    for (int block = 0; block < u16(40); ++block) {
+        ASSERT_LE(at + 8, cabinet->size());
+        const std::size_t length = u16(at + 4);
+        ASSERT_LE(at + 8 + length, cabinet->size());
+        joined.insert(joined.end(), cabinet->begin() + at + 8, cabinet->begin() + at + 8 + length);
+        at += 8 + length;
+    }
     const auto exe = read_file(std::string(CORVATH_PROGRAMS_DIR) + "/corvath-8.2.0.5.exe");
     ASSERT_TRUE(exe);
-    EXPECT_NE(std::search(cabinet->begin(), cabinet->end(), exe->begin(), exe->end()),
-              cabinet->end());
+    ASSERT_GT(joined.size(), exe->size());
+    EXPECT_TRUE(std::equal(exe->begin(), exe->end(), joined.begin()));
+    const std::string data(joined.begin() + exe->size(), joined.begin() + exe->size() + 38);
+    EXPECT_EQ(data, "Corvath 8.2.0.5 data, line 0000000000\r");
 }
