@@ -2,6 +2,8 @@
 
 #include "messages/presenter.h"
 #include "payload/extract_patch.h"
+#include "payload/patch_list.h"
+#include "payload/patch_summary.h"
 
 namespace app {
 
@@ -9,6 +11,12 @@ int Dispatch(RunOptions& options) {
     messages::SetQuiet(options.quiet);
     if (options.extractRequested) {
         payload::ExtractPatch(options.extractPath);
+    }
+    if (options.patchListRequested) {
+        payload::WritePatchList(options.patchListPath);
+    }
+    if (options.listProductsRequested) {
+        payload::ShowPatchTargets();
     }
     return 0;
 }

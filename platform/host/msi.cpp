@@ -1,0 +1,114 @@
+// Windows Installer's summary calls over real compound files, read with the same library code
+// that builds the sample patch.
+#include "platform/msi.h"
+
+#include "patch_summary_reader.h"
+#include "platform/host/simulation.h"
+
+#include <cstdlib>
+#include <map>
+#include <string>
+
+namespace platform {
+namespace {
+
+constexpr std::uint32_t kErrorOpenFailed = 110;
+constexpr std::uint32_t kErrorInvalidHandle = 6;
+constexpr std::uint32_t kErrorUnknownProperty = 1608;
+constexpr unsigned kPropertyTemplate = 7;
+constexpr unsigned kPropertyRevision = 9;
+
+std::map<MsiHandle, corvath::patchkit::PatchSummary>& OpenSummaries() {
+    static std::map<MsiHandle, corvath::patchkit::PatchSummary> summaries;
+    return summaries;
+}
+
+MsiHandle g_nextHandle = 1;
+
+std::string Narrow(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) {
+        out.push_back(static_cast<char>(c < 0x80 ? c : '?'));
+    }
+    return out;
+}
+
+} // namespace
+
+std::uint32_t MsiOpenSummary(const std::wstring& fullPath, MsiHandle& handle) {
+    std::string error;
+    auto summary = corvath::patchkit::read_patch_summary(Narrow(fullPath), error);
+    if (!summary) {
+        handle = 0;
+        return kErrorOpenFailed;
+    }
+    handle = g_nextHandle++;
+    OpenSummaries().emplace(handle, std::move(*summary));
+    return kErrorSuccess;
+}
+
+std::uint32_t MsiSummaryText(MsiHandle handle, unsigned property, wchar_t* buffer,
+                             std::uint32_t& length) {
+    host::TheSimulation().summaryReads.push_back(length);
+    const auto found = OpenSummaries().find(handle);
+    if (found == OpenSummaries().end()) {
+        return kErrorInvalidHandle;
+    }
+    const std::optional<std::string>* value = nullptr;
+    if (property == kPropertyTemplate) {
+        value = &found->second.targets;
+    } else if (property == kPropertyRevision) {
+        value = &found->second.revision;
+    } else {
+        return kErrorUnknownProperty;
+    }
+    if (!value->has_value()) {
+        return kErrorSuccess; // an empty property: the buffer is left alone
+    }
+    const std::string& text = **value;
+    if (length <= text.size()) {
+        // As msi.dll: as much as fits, terminated, and the length the caller needs.
+        if (length > 0) {
+            const std::size_t fits = length - 1;
+            for (std::size_t i = 0; i < fits; ++i) {
+                buffer[i] = static_cast<unsigned char>(text[i]);
+            }
+            buffer[fits] = L'\0';
+        }
+        length = static_cast<std::uint32_t>(text.size());
+        return kErrorMoreData;
+    }
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        buffer[i] = static_cast<unsigned char>(text[i]);
+    }
+    buffer[text.size()] = L'\0';
+    length = static_cast<std::uint32_t>(text.size());
+    return kErrorSuccess;
+}
+
+void MsiClose(MsiHandle handle) {
+    OpenSummaries().erase(handle);
+}
+
+bool FullPathName(const std::wstring& path, std::size_t capacity, std::wstring& fullPath) {
+    if (path.empty()) {
+        return false;
+    }
+    std::wstring full = path;
+    if (path.front() != L'/') {
+        char* current = ::realpath(".", nullptr);
+        if (current == nullptr) {
+            return false;
+        }
+        const std::string directory(current);
+        std::free(current);
+        full = std::wstring(directory.begin(), directory.end()) + L"/" + path;
+    }
+    if (full.size() >= capacity) {
+        return false;
+    }
+    fullPath = std::move(full);
+    return true;
+}
+
+} // namespace platform

@@ -1,0 +1,44 @@
+// The Windows Installer operations the service pack calls (msi.dll on Windows).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+using MsiHandle = std::uint32_t;
+
+constexpr std::uint32_t kErrorSuccess = 0;
+constexpr std::uint32_t kErrorMoreData = 234;
+
+// MsiGetSummaryInformationW(0, path, 0, &handle): opens a package's summary for reading.
+std::uint32_t MsiOpenSummary(const std::wstring& fullPath, MsiHandle& handle);
+// MsiSummaryInfoGetPropertyW for a text property. `length` is the buffer's capacity in
+// characters on entry; on 234 it holds the length needed without the terminator. A property
+// the summary does not hold leaves the buffer as it was.
+std::uint32_t MsiSummaryText(MsiHandle handle, unsigned property, wchar_t* buffer,
+                             std::uint32_t& length);
+void MsiClose(MsiHandle handle);
+
+// Owns a Windows Installer handle and closes it once.
+class MsiHandleOwner {
+  public:
+    explicit MsiHandleOwner(MsiHandle handle) : handle_(handle) {}
+    MsiHandleOwner(const MsiHandleOwner&) = delete;
+    MsiHandleOwner& operator=(const MsiHandleOwner&) = delete;
+    ~MsiHandleOwner() {
+        if (handle_ != 0) {
+            MsiClose(handle_);
+        }
+    }
+    MsiHandle Get() const { return handle_; }
+
+  private:
+    MsiHandle handle_;
+};
+
+// GetFullPathNameW into `capacity` characters, terminator included. False when the path
+// cannot be resolved or its full form does not fit.
+bool FullPathName(const std::wstring& path, std::size_t capacity, std::wstring& fullPath);
+
+} // namespace platform
