@@ -69,7 +69,10 @@ std::wstring PatchListNameFor(const std::wstring& targets) {
     return L"patchlist" + kept + L".txt";
 }
 
-bool WritePatchList(std::wstring& name) {
+bool WritePatchList(std::wstring& name, bool* complete) {
+    bool ignored = false;
+    bool& allWritten = complete != nullptr ? *complete : ignored;
+    allWritten = false;
     if (name.empty()) {
         ChooseName(name);
     }
@@ -88,6 +91,8 @@ bool WritePatchList(std::wstring& name) {
         case RecordOutcome::Missing:
             if (id == kFirstRecordId) {
                 messages::ShowMessage(messages::kNoPatchList);
+            } else {
+                allWritten = true;
             }
             return true;
         case RecordOutcome::Failed:

@@ -16,6 +16,7 @@ std::wstring PatchListNameFor(const std::wstring& targets);
 // cannot be opened (message 310). A record that cannot be read, or a write that fails, shows
 // message 300 with the platform's error code and ends the job; what a failed write left of its
 // record is cut off again, so the file holds whole records only.
-bool WritePatchList(std::wstring& name);
+// `complete`, when given, tells whether every record was written (no 300 or 310 was raised).
+bool WritePatchList(std::wstring& name, bool* complete = nullptr);
 
 } // namespace payload

@@ -51,12 +51,13 @@ bool ReadPatchTargets(const std::wstring& patchPath, std::wstring& targets) {
     return true;
 }
 
-void ShowPatchTargets() {
+bool ShowPatchTargets() {
     std::wstring patchPath;
     ExtractPatch(patchPath);
     std::wstring targets;
-    ReadPatchTargets(patchPath, targets);
+    const bool read = ReadPatchTargets(patchPath, targets);
     platform::ShowMessageBox(targets, L"List of Products", kListBoxType);
+    return read;
 }
 
 } // namespace payload

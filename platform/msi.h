@@ -37,6 +37,16 @@ class MsiHandleOwner {
     MsiHandle handle_;
 };
 
+// MsiQueryProductStateW: 5 installed, 1 advertised, anything else not installed.
+int MsiProductState(const std::wstring& productCode);
+// MsiGetProductInfoW into `buffer` of `length` characters.
+std::uint32_t MsiProductInfo(const std::wstring& productCode, const wchar_t* property,
+                             wchar_t* buffer, std::uint32_t& length);
+// MsiSetInternalUI(level, no window): returns the level in force before.
+std::uint32_t MsiSetUiLevel(std::uint32_t level);
+// MsiConfigureProductExW(code, install level 0, INSTALLSTATE_DEFAULT, commandLine).
+std::uint32_t MsiApplyToProduct(const std::wstring& productCode, const std::wstring& commandLine);
+
 // GetFullPathNameW into `capacity` characters, terminator included. False when the path
 // cannot be resolved or its full form does not fit.
 bool FullPathName(const std::wstring& path, std::size_t capacity, std::wstring& fullPath);

@@ -1,6 +1,7 @@
 // The process itself: its module and its command line.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,5 +13,21 @@ void SetModule(void* module);
 // The command line split by the platform's rules, argument 0 (the program) included.
 // False when the command line cannot be split.
 bool CommandLineArguments(std::vector<std::wstring>& arguments);
+
+struct ProcessEntry {
+    std::uint32_t processId = 0;
+    std::wstring exeFile; // the executable's file name, without a folder
+};
+
+// A snapshot of the running processes (the toolhelp snapshot on Windows). False when none can
+// be taken.
+bool ProcessSnapshot(std::vector<ProcessEntry>& processes);
+
+// Whole-string comparison without regard to case, as the platform's own (lstrcmpiW).
+bool EqualIgnoringCase(const std::wstring& a, const std::wstring& b);
+
+// The thread locale (SetThreadLocale); false when the platform refuses the value.
+bool SetThreadLocaleId(std::uint32_t localeId);
+constexpr std::uint32_t kLocaleUserDefault = 1024;
 
 } // namespace platform

@@ -2,10 +2,13 @@
 // "user" answers, and what the program showed.
 #pragma once
 
+#include "platform/process.h"
 #include "platform/resources.h"
 
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +21,19 @@ struct ShownBox {
     std::uint32_t type = 0;
 };
 
+struct InstalledProduct {
+    int state = 5; // INSTALLSTATE_DEFAULT
+    std::map<std::wstring, std::wstring> properties;
+    std::uint32_t configureResult = 0; // what applying a patch returns
+};
+
+struct ConfigureCall {
+    std::wstring productCode;
+    std::wstring commandLine;
+    std::uint32_t uiLevel = 0;      // in force during the call
+    std::uint32_t threadLocale = 0; // in force during the call
+};
+
 struct Simulation {
     LanguageId userUiLanguage = kLanguageEnglishUs;
     std::vector<std::wstring> commandLine{L"corvath-sp.exe"};
@@ -25,6 +41,15 @@ struct Simulation {
     std::vector<ShownBox> shownBoxes;
     std::deque<int> answers; // the user's answers, in order; IDOK (1) once they run out
     std::vector<std::uint32_t> summaryReads; // the buffer capacity of each summary property read
+    std::map<std::wstring, InstalledProduct> products;
+    std::vector<std::wstring> productQueries; // codes whose state was asked, in order
+    std::uint32_t uiLevel = 1;                // INSTALLUILEVEL_DEFAULT, as a process starts
+    std::vector<ConfigureCall> configureCalls;
+    std::uint32_t threadLocale = 1024;
+    std::vector<ProcessEntry> processes;
+    bool snapshotWorks = true;
+    int snapshotsTaken = 0;
+    std::function<void(Simulation&)> afterSnapshot;
     // A compiled .res to use instead of the embedded one.
     std::shared_ptr<const std::vector<char>> resourceFile;
 };

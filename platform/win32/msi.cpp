@@ -31,6 +31,28 @@ void MsiClose(MsiHandle handle) {
     MsiCloseHandle(handle);
 }
 
+int MsiProductState(const std::wstring& productCode) {
+    return MsiQueryProductStateW(productCode.c_str());
+}
+
+std::uint32_t MsiProductInfo(const std::wstring& productCode, const wchar_t* property,
+                             wchar_t* buffer, std::uint32_t& length) {
+    DWORD size = length;
+    const UINT result = MsiGetProductInfoW(productCode.c_str(), property, buffer, &size);
+    length = size;
+    return result;
+}
+
+std::uint32_t MsiSetUiLevel(std::uint32_t level) {
+    return MsiSetInternalUI(static_cast<INSTALLUILEVEL>(level), nullptr);
+}
+
+std::uint32_t MsiApplyToProduct(const std::wstring& productCode,
+                                  const std::wstring& commandLine) {
+    return MsiConfigureProductExW(productCode.c_str(), 0, INSTALLSTATE_DEFAULT,
+                                  commandLine.c_str());
+}
+
 bool FullPathName(const std::wstring& path, std::size_t capacity, std::wstring& fullPath) {
     std::vector<wchar_t> buffer(capacity);
     const DWORD length =

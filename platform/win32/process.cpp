@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 namespace platform {
 
@@ -21,6 +22,32 @@ bool CommandLineArguments(std::vector<std::wstring>& arguments) {
     arguments.assign(split, split + count);
     LocalFree(split);
     return true;
+}
+
+bool ProcessSnapshot(std::vector<ProcessEntry>& processes) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    processes.clear();
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry)) {
+        processes.push_back({entry.th32ProcessID, entry.szExeFile});
+        entry = PROCESSENTRY32W{};
+        entry.dwSize = sizeof entry;
+    }
+    CloseHandle(snapshot);
+    return true;
+}
+
+bool EqualIgnoringCase(const std::wstring& a, const std::wstring& b) {
+    return lstrcmpiW(a.c_str(), b.c_str()) == 0;
+}
+
+bool SetThreadLocaleId(std::uint32_t localeId) {
+    return SetThreadLocale(localeId) != 0;
 }
 
 } // namespace platform

@@ -1,0 +1,24 @@
+// What to do with one installed product.
+#pragma once
+
+#include "install/version.h"
+
+#include <string>
+
+namespace install {
+
+enum class ProductDecision {
+    UpToDate,      // installed is the target version: counted, nothing shown
+    Apply,         // an applicable version matches the installed one
+    NotApplicable, // the list ran out first: message 308
+    StopUpToDate,  // the target version came first in the list: message 306, the run ends
+};
+
+// Walks `applicableVersions` ("8.1.0.4," : each entry counts only when a "," follows it),
+// comparing entries as parsed values, in order; the first entry that decides ends the walk.
+ProductDecision DecideProduct(const VersionQuad& installed, const VersionQuad& target,
+                              const std::wstring& applicableVersions);
+
+const char* ToText(ProductDecision decision);
+
+} // namespace install

@@ -1,0 +1,54 @@
+#include "install/discovery.h"
+
+#include "platform/msi.h"
+
+#include <vector>
+
+namespace install {
+namespace {
+
+constexpr int kStateAdvertised = 1;
+constexpr int kStateDefault = 5;
+constexpr std::uint32_t kPropertyCapacity = 1024;
+
+} // namespace
+
+std::vector<ProductRecord>& ProductList() {
+    static std::vector<ProductRecord> products;
+    return products;
+}
+
+bool IsProductInstalled(const std::wstring& productCode) {
+    const int state = platform::MsiProductState(productCode);
+    return state == kStateDefault || state == kStateAdvertised;
+}
+
+std::wstring ReadProductProperty(const std::wstring& productCode, const wchar_t* propertyName) {
+    std::vector<wchar_t> buffer(kPropertyCapacity, L'\0');
+    std::uint32_t length = kPropertyCapacity;
+    platform::MsiProductInfo(productCode, propertyName, buffer.data(), length);
+    // Whatever the result, the buffer is read up to its first NUL; a failed read leaves it empty.
+    buffer.back() = L'\0';
+    return std::wstring(buffer.data());
+}
+
+void DiscoverProducts(const ProductRecord& prototype, const std::wstring& targetText) {
+    std::wstring remaining = targetText + L";";
+    for (;;) {
+        const std::size_t end = remaining.find(L';');
+        if (end == std::wstring::npos || end == 0) {
+            return;
+        }
+        ProductRecord record = prototype;
+        record.productCode = remaining.substr(0, end);
+        if (IsProductInstalled(record.productCode)) {
+            record.installedVersion = ReadProductProperty(record.productCode, L"VersionString");
+            record.productName = ReadProductProperty(record.productCode, L"ProductName");
+            record.language = ReadProductProperty(record.productCode, L"Language");
+            ProductList().push_back(std::move(record));
+        }
+        remaining.erase(0, end + 1);
+    }
+}
+
+} // namespace install

@@ -1,0 +1,30 @@
+// The process exit code, in the terms deployment tools read: Windows Installer's result codes.
+#pragma once
+
+#include <cstdint>
+
+namespace install {
+
+constexpr std::uint32_t kExitSuccess = 0;
+constexpr std::uint32_t kExitUserCancelled = 1602;      // ERROR_INSTALL_USEREXIT
+constexpr std::uint32_t kExitFailure = 1603;            // ERROR_INSTALL_FAILURE
+constexpr std::uint32_t kExitRebootInitiated = 1641;    // ERROR_SUCCESS_REBOOT_INITIATED
+constexpr std::uint32_t kExitPatchTargetMissing = 1642; // ERROR_PATCH_TARGET_NOT_FOUND
+constexpr std::uint32_t kExitRebootRequired = 3010;     // ERROR_SUCCESS_REBOOT_REQUIRED
+
+// What happened in one run, as far as the exit code cares.
+struct RunTally {
+    std::uint32_t firstFailedResult = 0; // the first product's installer failure, 0 if none
+    bool ownWorkFailed = false;          // extraction, entries 700/900, the summary, a job switch
+    bool cancelled = false;              // the running-program dialog was cancelled
+    bool noTargetInstalled = false;
+    bool notApplicable = false;   // some product got 308
+    bool rebootInitiated = false; // an application returned 1641
+    bool rebootRequired = false;  // an application returned 3010
+};
+
+// A failed application wins over everything, so that no later success hides it; then a missing
+// or mismatched target, the reboot codes, a cancel, the pack's own failures; 0 otherwise.
+std::uint32_t ExitCodeFor(const RunTally& tally);
+
+} // namespace install

@@ -1,0 +1,140 @@
+#include "install/run_install.h"
+
+#include "install/decision.h"
+#include "install/discovery.h"
+#include "install/exit_code.h"
+#include "install/host_guard.h"
+#include "install/version.h"
+#include "messages/format.h"
+#include "messages/presenter.h"
+#include "payload/extract_patch.h"
+#include "payload/patch_summary.h"
+#include "payload/resource_store.h"
+#include "platform/files.h"
+#include "platform/msi.h"
+#include "platform/process.h"
+
+namespace install {
+namespace {
+
+constexpr wchar_t kCommandLineTemplate[] = L"PATCH=\"%s\" REBOOTPROMPT=S FILESINUSETEXT=\"%s\"";
+constexpr std::size_t kCommandLineCapacity = 1024;
+constexpr std::uint32_t kUiBasicHideCancel = 0x23; // INSTALLUILEVEL_BASIC | HIDECANCEL
+constexpr std::uint32_t kRebootInitiated = 1641;
+constexpr std::uint32_t kRebootRequired = 3010;
+
+InstallResult Stop(RunTally& tally, messages::MessageId message) {
+    messages::ShowMessage(message);
+    return {false, ExitCodeFor(tally)};
+}
+
+// Messages about a product appear in its language: the thread locale and the catalogue's
+// language move together. A value the platform refuses leaves both as they were.
+void UseProductLanguage(const ProductRecord& record) {
+    const std::int32_t language = ParseDecimal(record.language);
+    if (platform::SetThreadLocaleId(static_cast<std::uint32_t>(language))) {
+        payload::SetMessageLanguage(static_cast<platform::LanguageId>(language & 0xFFFF));
+    }
+}
+
+void UseUserLanguage() {
+    platform::SetThreadLocaleId(platform::kLocaleUserDefault);
+    payload::ResetMessageLanguage();
+}
+
+void Count(RunTally& tally, std::uint32_t result) {
+    if (result == kRebootInitiated) {
+        tally.rebootInitiated = true;
+    } else if (result == kRebootRequired) {
+        tally.rebootRequired = true;
+    } else if (result != 0 && tally.firstFailedResult == 0) {
+        tally.firstFailedResult = result;
+    }
+}
+
+} // namespace
+
+std::uint32_t ApplyPatchToProduct(ProductRecord& record, const std::wstring& patchPath) {
+    std::wstring filesInUse;
+    payload::LoadResString(messages::kFilesInUseText, filesInUse, messages::kCatalogueCapacity);
+    record.commandLine = messages::FormatTemplate(
+        kCommandLineTemplate,
+        {messages::FormatArgument::Text(patchPath), messages::FormatArgument::Text(filesInUse)},
+        kCommandLineCapacity);
+
+    const std::uint32_t previousLevel = platform::MsiSetUiLevel(kUiBasicHideCancel);
+    const std::uint32_t result =
+        platform::MsiApplyToProduct(record.productCode, record.commandLine);
+    platform::MsiSetUiLevel(previousLevel);
+
+    if (result == 0 || result == kRebootInitiated || result == kRebootRequired) {
+        messages::ShowMessage(messages::kInstallSucceeded);
+    } else {
+        platform::SetLastError(result);
+        messages::ShowMessage(messages::kInstallFailed);
+    }
+    return result;
+}
+
+InstallResult RunInstall() {
+    RunTally tally;
+    tally.ownWorkFailed = true; // until the pack's own steps are through
+
+    std::wstring patchPath;
+    if (!payload::ExtractPatch(patchPath)) {
+        return Stop(tally, messages::kInstallFailed);
+    }
+    ProductRecord prototype;
+    if (payload::LoadResString(messages::kTargetVersion, prototype.targetVersion,
+                               messages::kCatalogueCapacity) == 0 ||
+        payload::LoadResString(messages::kApplicableVersions, prototype.applicableVersions,
+                               messages::kCatalogueCapacity) == 0) {
+        return Stop(tally, messages::kInstallFailed);
+    }
+    std::wstring targets;
+    if (!payload::ReadPatchTargets(patchPath, targets)) {
+        return Stop(tally, messages::kInstallFailed);
+    }
+    tally.ownWorkFailed = false;
+
+    DiscoverProducts(prototype, targets);
+    std::vector<ProductRecord>& products = ProductList();
+    if (products.empty()) {
+        tally.noTargetInstalled = true;
+        return Stop(tally, messages::kNoTargetProduct);
+    }
+    if (!WaitForHostProgramClosed()) {
+        tally.cancelled = true;
+        return Stop(tally, messages::kInstallFailed);
+    }
+
+    std::size_t upToDate = 0;
+    for (ProductRecord& record : products) {
+        messages::CurrentProductName() = record.productName;
+        UseProductLanguage(record);
+        const VersionQuad installed = ParseVersion(record.installedVersion);
+        const VersionQuad target = ParseVersion(record.targetVersion);
+        switch (DecideProduct(installed, target, record.applicableVersions)) {
+        case ProductDecision::UpToDate:
+            ++upToDate;
+            break;
+        case ProductDecision::Apply:
+            Count(tally, ApplyPatchToProduct(record, patchPath));
+            break;
+        case ProductDecision::NotApplicable:
+            tally.notApplicable = true;
+            messages::ShowMessage(messages::kWrongVersion);
+            break;
+        case ProductDecision::StopUpToDate:
+            return Stop(tally, messages::kNotNecessary);
+        }
+    }
+    if (upToDate == products.size()) {
+        UseUserLanguage();
+        messages::ShowMessage(messages::kNotNecessary);
+    }
+    platform::DeleteFileAt(patchPath);
+    return {true, ExitCodeFor(tally)};
+}
+
+} // namespace install

@@ -1,0 +1,96 @@
+// The simulated machine's Windows Installer products and processes, for the host build.
+#include "platform/host/simulation.h"
+#include "platform/msi.h"
+#include "platform/process.h"
+
+#include <cwctype>
+
+namespace platform {
+namespace {
+
+constexpr std::uint32_t kErrorUnknownProduct = 1605;
+constexpr std::uint32_t kErrorUnknownProperty = 1608;
+constexpr int kStateUnknown = -1;
+
+} // namespace
+
+int MsiProductState(const std::wstring& productCode) {
+    host::Simulation& simulation = host::TheSimulation();
+    simulation.productQueries.push_back(productCode);
+    const auto found = simulation.products.find(productCode);
+    return found == simulation.products.end() ? kStateUnknown : found->second.state;
+}
+
+std::uint32_t MsiProductInfo(const std::wstring& productCode, const wchar_t* property,
+                             wchar_t* buffer, std::uint32_t& length) {
+    const auto product = host::TheSimulation().products.find(productCode);
+    if (product == host::TheSimulation().products.end()) {
+        return kErrorUnknownProduct;
+    }
+    const auto value = product->second.properties.find(property);
+    if (value == product->second.properties.end()) {
+        return kErrorUnknownProperty;
+    }
+    if (value->second.size() >= length) {
+        length = static_cast<std::uint32_t>(value->second.size());
+        return kErrorMoreData;
+    }
+    value->second.copy(buffer, value->second.size());
+    buffer[value->second.size()] = L'\0';
+    length = static_cast<std::uint32_t>(value->second.size());
+    return kErrorSuccess;
+}
+
+std::uint32_t MsiSetUiLevel(std::uint32_t level) {
+    const std::uint32_t previous = host::TheSimulation().uiLevel;
+    host::TheSimulation().uiLevel = level;
+    return previous;
+}
+
+std::uint32_t MsiApplyToProduct(const std::wstring& productCode, const std::wstring& commandLine) {
+    host::Simulation& simulation = host::TheSimulation();
+    simulation.configureCalls.push_back(
+        {productCode, commandLine, simulation.uiLevel, simulation.threadLocale});
+    const auto product = simulation.products.find(productCode);
+    if (product == simulation.products.end()) {
+        return kErrorUnknownProduct;
+    }
+    return product->second.configureResult;
+}
+
+bool ProcessSnapshot(std::vector<ProcessEntry>& processes) {
+    host::Simulation& simulation = host::TheSimulation();
+    ++simulation.snapshotsTaken;
+    if (!simulation.snapshotWorks) {
+        return false;
+    }
+    processes = simulation.processes;
+    // A scripted change of the machine between two looks, e.g. the user closing the program.
+    if (simulation.afterSnapshot) {
+        simulation.afterSnapshot(simulation);
+    }
+    return true;
+}
+
+bool EqualIgnoringCase(const std::wstring& a, const std::wstring& b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool SetThreadLocaleId(std::uint32_t localeId) {
+    // Like SetThreadLocale: a locale id is a language id in the low 16 bits; 0 is refused.
+    if ((localeId & 0xFFFF) == 0 || localeId > 0xFFFFF) {
+        return false;
+    }
+    host::TheSimulation().threadLocale = localeId;
+    return true;
+}
+
+} // namespace platform
