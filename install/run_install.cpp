@@ -76,6 +76,37 @@ std::uint32_t ApplyPatchToProduct(ProductRecord& record, const std::wstring& pat
     return result;
 }
 
+bool InstallProducts(std::vector<ProductRecord>& products, const std::wstring& patchPath,
+                     RunTally& tally) {
+    std::size_t upToDate = 0;
+    for (ProductRecord& record : products) {
+        messages::CurrentProductName() = record.productName;
+        UseProductLanguage(record);
+        const VersionQuad installed = ParseVersion(record.installedVersion);
+        const VersionQuad target = ParseVersion(record.targetVersion);
+        switch (DecideProduct(installed, target, record.applicableVersions)) {
+        case ProductDecision::UpToDate:
+            ++upToDate;
+            break;
+        case ProductDecision::Apply:
+            Count(tally, ApplyPatchToProduct(record, patchPath));
+            break;
+        case ProductDecision::NotApplicable:
+            tally.notApplicable = true;
+            messages::ShowMessage(messages::kWrongVersion);
+            break;
+        case ProductDecision::StopUpToDate:
+            messages::ShowMessage(messages::kNotNecessary);
+            return false;
+        }
+    }
+    if (upToDate == products.size()) {
+        UseUserLanguage();
+        messages::ShowMessage(messages::kNotNecessary);
+    }
+    return true;
+}
+
 InstallResult RunInstall() {
     RunTally tally;
     tally.ownWorkFailed = true; // until the pack's own steps are through
@@ -108,30 +139,8 @@ InstallResult RunInstall() {
         return Stop(tally, messages::kInstallFailed);
     }
 
-    std::size_t upToDate = 0;
-    for (ProductRecord& record : products) {
-        messages::CurrentProductName() = record.productName;
-        UseProductLanguage(record);
-        const VersionQuad installed = ParseVersion(record.installedVersion);
-        const VersionQuad target = ParseVersion(record.targetVersion);
-        switch (DecideProduct(installed, target, record.applicableVersions)) {
-        case ProductDecision::UpToDate:
-            ++upToDate;
-            break;
-        case ProductDecision::Apply:
-            Count(tally, ApplyPatchToProduct(record, patchPath));
-            break;
-        case ProductDecision::NotApplicable:
-            tally.notApplicable = true;
-            messages::ShowMessage(messages::kWrongVersion);
-            break;
-        case ProductDecision::StopUpToDate:
-            return Stop(tally, messages::kNotNecessary);
-        }
-    }
-    if (upToDate == products.size()) {
-        UseUserLanguage();
-        messages::ShowMessage(messages::kNotNecessary);
+    if (!InstallProducts(products, patchPath, tally)) {
+        return {false, ExitCodeFor(tally)};
     }
     platform::DeleteFileAt(patchPath);
     return {true, ExitCodeFor(tally)};

@@ -1,0 +1,332 @@
+// Discovery, the running-program guard and the default run, against the simulated machine.
+#include "install/discovery.h"
+#include "install/exit_code.h"
+#include "install/host_guard.h"
+#include "install/run_install.h"
+#include "messages/presenter.h"
+#include "payload/resource_store.h"
+#include "platform/host/simulation.h"
+#include "test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::host::InstalledProduct;
+using platform::host::TheSimulation;
+
+constexpr wchar_t kA[] = L"{6513270E-4F3E-0D37-F2A7-4DE452E6B438}"; // first sample target
+constexpr wchar_t kB[] = L"{D23F0824-4F3E-2F33-0C5C-7FD0A6A3A450}"; // second sample target
+constexpr int kIdCancel = 2;
+constexpr int kIdRetry = 4;
+
+InstalledProduct Product(const wchar_t* version, const wchar_t* language,
+                         const wchar_t* name = L"Corvath") {
+    InstalledProduct product;
+    product.properties = {
+        {L"VersionString", version}, {L"ProductName", name}, {L"Language", language}};
+    return product;
+}
+
+std::wstring Catalogue(unsigned id, platform::LanguageId language) {
+    payload::SetMessageLanguage(language);
+    std::wstring text;
+    payload::LoadResString(id, text, 256);
+    payload::ResetMessageLanguage();
+    return text;
+}
+
+class Installation : public testing_support::FreshProcess {
+  protected:
+    void SetUp() override {
+        FreshProcess::SetUp();
+        install::ProductList().clear();
+        prototype_.targetVersion = L"8.2.0.5";
+        prototype_.applicableVersions = L"8.1.0.4,";
+    }
+    std::vector<std::wstring> Codes() const {
+        std::vector<std::wstring> codes;
+        for (const auto& record : install::ProductList()) {
+            codes.push_back(record.productCode);
+        }
+        return codes;
+    }
+    std::vector<std::wstring> Captions() const {
+        std::vector<std::wstring> captions;
+        for (const auto& box : TheSimulation().shownBoxes) {
+            captions.push_back(box.caption);
+        }
+        return captions;
+    }
+    bool TempCopyExists() const { return fs::exists(scratch_ / "MSP2"); }
+
+    install::ProductRecord prototype_;
+};
+
+TEST_F(Installation, DiscoveryKeepsTheListOrderAndFillsEachRecord) {
+    TheSimulation().products[kA] = Product(L"8.1.0.4", L"1031", L"Corvath A");
+    TheSimulation().products[kB] = Product(L"8.0.0.0", L"1036", L"Corvath B");
+    install::DiscoverProducts(prototype_, std::wstring(kB) + L";" + kA);
+    ASSERT_EQ(Codes(), (std::vector<std::wstring>{kB, kA}));
+    const install::ProductRecord& b = install::ProductList()[0];
+    EXPECT_EQ(b.productName, L"Corvath B");
+    EXPECT_EQ(b.language, L"1036");
+    EXPECT_EQ(b.installedVersion, L"8.0.0.0");
+    EXPECT_EQ(b.targetVersion, L"8.2.0.5");
+    EXPECT_EQ(b.applicableVersions, L"8.1.0.4,");
+}
+
+TEST_F(Installation, DiscoveryOverOddTargetLists) {
+    TheSimulation().products[kA] = Product(L"8.1.0.4", L"1031");
+    TheSimulation().products[kB] = Product(L"8.1.0.4", L"1031");
+    const std::wstring a = kA;
+    const std::wstring b = kB;
+    struct Row {
+        std::wstring targets;
+        std::vector<std::wstring> found;
+        std::vector<std::wstring> queried;
+    };
+    const Row rows[] = {
+        {a + L";" + b, {a, b}, {a, b}},
+        {a + L";;" + b, {a}, {a}}, // an empty entry ends the walk
+        {L";" + a, {}, {}},
+        {a + L";", {a}, {a}},
+        {a + L";" + a, {a, a}, {a, a}},
+        {L"", {}, {}},
+        {L" " + a + L";" + b, {b}, {L" " + a, b}}, // the blank goes to the installer as it is
+    };
+    for (const Row& row : rows) {
+        install::ProductList().clear();
+        TheSimulation().productQueries.clear();
+        install::DiscoverProducts(prototype_, row.targets);
+        EXPECT_EQ(Codes(), row.found) << testing::PrintToString(row.targets);
+        EXPECT_EQ(TheSimulation().productQueries, row.queried)
+            << testing::PrintToString(row.targets);
+    }
+}
+
+TEST_F(Installation, AdvertisedCountsAsInstalledOtherStatesDoNot) {
+    for (int state : {5, 1, 2, 3, 4, -1, -2, 0}) {
+        InstalledProduct product = Product(L"8.1.0.4", L"1033");
+        product.state = state;
+        TheSimulation().products[kA] = product;
+        EXPECT_EQ(install::IsProductInstalled(kA), state == 5 || state == 1) << state;
+    }
+}
+
+TEST_F(Installation, AMissingPropertyReadsAsEmpty) {
+    InstalledProduct product;
+    TheSimulation().products[kA] = product;
+    EXPECT_EQ(install::ReadProductProperty(kA, L"VersionString"), L"");
+    EXPECT_EQ(install::ReadProductProperty(kB, L"ProductName"), L"");
+}
+
+TEST_F(Installation, TheGuardMatchesWholeFileNamesIgnoringCase) {
+    struct Row {
+        std::uint32_t pid;
+        const wchar_t* exe;
+        bool running;
+    };
+    const Row rows[] = {
+        {100, L"corvath.exe", true},   {100, L"CORVATH.EXE", true},      {0, L"corvath.exe", false},
+        {100, L"xcorvath.exe", false}, {100, L"corvath.exe.old", false}, {100, L"corvath", false},
+    };
+    for (const Row& row : rows) {
+        TheSimulation().processes = {{4, L"System"}, {row.pid, row.exe}};
+        EXPECT_EQ(install::IsProcessRunning(install::kHostProgramImage), row.running) << row.exe;
+    }
+    TheSimulation().snapshotWorks = false;
+    TheSimulation().processes = {{100, L"corvath.exe"}};
+    EXPECT_FALSE(install::IsProcessRunning(install::kHostProgramImage));
+}
+
+TEST_F(Installation, TheGuardAsksUntilTheProgramIsClosed) {
+    EXPECT_TRUE(install::WaitForHostProgramClosed());
+    EXPECT_TRUE(TheSimulation().shownBoxes.empty());
+
+    messages::SetQuiet(true); // the dialog is not a message: quiet does not silence it
+    TheSimulation().processes = {{100, L"corvath.exe"}, {101, L"Corvath.exe"}};
+    TheSimulation().answers = {kIdRetry, kIdRetry};
+    TheSimulation().snapshotsTaken = 0;
+    TheSimulation().afterSnapshot = [](platform::host::Simulation& machine) {
+        if (machine.snapshotsTaken == 2) {
+            machine.processes.clear(); // closed while the second box was up
+        }
+    };
+    EXPECT_TRUE(install::WaitForHostProgramClosed());
+    ASSERT_EQ(TheSimulation().shownBoxes.size(), 2u);
+    const auto& box = TheSimulation().shownBoxes[0];
+    EXPECT_EQ(box.type, 0x50015u);
+    EXPECT_EQ(box.caption, L"Installation Error");
+    EXPECT_EQ(box.text, L"The installer has detected that the following programs\nare running.\n\n"
+                        L"Corvath\n\nIn order to complete installation, these programs must\n"
+                        L"be closed.\n");
+}
+
+TEST_F(Installation, OnlyRetryLooksAgain) {
+    // Cancel, and the answers of a box that could not be shown at all.
+    for (int answer : {kIdCancel, 0, -1, 1}) {
+        TheSimulation().shownBoxes.clear();
+        TheSimulation().processes = {{100, L"corvath.exe"}};
+        TheSimulation().answers = {answer, kIdRetry, kIdRetry};
+        EXPECT_FALSE(install::WaitForHostProgramClosed()) << answer;
+        EXPECT_EQ(TheSimulation().shownBoxes.size(), 1u) << answer;
+    }
+}
+
+TEST_F(Installation, OneProductIsPatchedInItsLanguage) {
+    TheSimulation().products[kA] = Product(L"8.1.0.4", L"1031");
+    const install::InstallResult result = install::RunInstall();
+    EXPECT_TRUE(result.completed);
+    EXPECT_EQ(result.exitCode, 0u);
+
+    ASSERT_EQ(TheSimulation().configureCalls.size(), 1u);
+    const auto& call = TheSimulation().configureCalls[0];
+    EXPECT_EQ(call.productCode, kA);
+    EXPECT_EQ(call.uiLevel, 0x23u);
+    EXPECT_EQ(call.threadLocale, 1031u);
+    EXPECT_EQ(call.commandLine, L"PATCH=\"" + scratchWide_ +
+                                    L"/MSP2\" REBOOTPROMPT=S FILESINUSETEXT=\"" +
+                                    Catalogue(316, 1031) + L"\"");
+    EXPECT_EQ(TheSimulation().uiLevel, 1u) << "the level is restored after the call";
+
+    ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u);
+    EXPECT_EQ(TheSimulation().shownBoxes[0].text, Catalogue(301, 1031));
+    EXPECT_EQ(TheSimulation().shownBoxes[0].caption, Catalogue(312, 1031));
+    EXPECT_FALSE(TempCopyExists()) << "the normal end deletes the temporary patch";
+}
+
+TEST_F(Installation, RebootResultsAreSuccessAndReachTheExitCode) {
+    for (std::uint32_t code : {1641u, 3010u}) {
+        install::ProductList().clear();
+        TheSimulation().shownBoxes.clear();
+        InstalledProduct product = Product(L"8.1.0.4", L"1033");
+        product.configureResult = code;
+        TheSimulation().products[kA] = product;
+        const install::InstallResult result = install::RunInstall();
+        EXPECT_EQ(result.exitCode, code);
+        ASSERT_EQ(Captions(), std::vector<std::wstring>{L"Installation Successful"}) << code;
+    }
+}
+
+TEST_F(Installation, AFailedProductShowsItsResultAndTheRunGoesOn) {
+    InstalledProduct failing = Product(L"8.1.0.4", L"1033");
+    failing.configureResult = 1603;
+    TheSimulation().products[kA] = failing;
+    InstalledProduct good = Product(L"8.1.0.4", L"1033");
+    good.configureResult = 3010;
+    TheSimulation().products[kB] = good;
+
+    const install::InstallResult result = install::RunInstall();
+    EXPECT_TRUE(result.completed);
+    EXPECT_EQ(result.exitCode, 1603u) << "a later reboot code must not hide the failure";
+    ASSERT_EQ(TheSimulation().shownBoxes.size(), 2u);
+    const std::wstring& failure = TheSimulation().shownBoxes[0].text;
+    EXPECT_EQ(failure.substr(failure.size() - 16), L"Error Code: 1603");
+    EXPECT_EQ(TheSimulation().shownBoxes[1].caption, L"Installation Successful");
+}
+
+TEST_F(Installation, TwoProductsTwoLanguages) {
+    TheSimulation().products[kA] = Product(L"8.1.0.4", L"1031");
+    TheSimulation().products[kB] = Product(L"8.1.0.4", L"1036");
+    install::RunInstall();
+    ASSERT_EQ(TheSimulation().shownBoxes.size(), 2u);
+    EXPECT_EQ(TheSimulation().shownBoxes[0].text, Catalogue(301, 1031));
+    EXPECT_EQ(TheSimulation().shownBoxes[1].text, Catalogue(301, 1036));
+    ASSERT_EQ(TheSimulation().configureCalls.size(), 2u);
+    EXPECT_NE(TheSimulation().configureCalls[1].commandLine.find(Catalogue(316, 1036)),
+              std::wstring::npos);
+}
+
+TEST_F(Installation, EveryProductCurrentShowsOne306InTheUsersLanguage) {
+    TheSimulation().userUiLanguage = 1033;
+    TheSimulation().products[kA] = Product(L"8.2.0.5", L"1031", L"Corvath DE");
+    const install::InstallResult result = install::RunInstall();
+    EXPECT_TRUE(result.completed);
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_TRUE(TheSimulation().configureCalls.empty());
+    ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u);
+    EXPECT_EQ(TheSimulation().shownBoxes[0].text,
+              L"Your version of Corvath DE is up-to-date and this service pack is not necessary");
+    EXPECT_EQ(TheSimulation().threadLocale, 1024u);
+    EXPECT_FALSE(TempCopyExists());
+}
+
+TEST_F(Installation, ACurrentAndAnOldProductGive308Only) {
+    TheSimulation().products[kA] = Product(L"8.2.0.5", L"1033");
+    TheSimulation().products[kB] = Product(L"8.0.0.0", L"1033", L"Corvath Old");
+    const install::InstallResult result = install::RunInstall();
+    EXPECT_EQ(result.exitCode, 1642u);
+    ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u);
+    EXPECT_NE(TheSimulation().shownBoxes[0].text.find(L"designed for Corvath Old"),
+              std::wstring::npos);
+}
+
+TEST_F(Installation, NoTargetInstalledShows307AndNeverTheDialog) {
+    TheSimulation().processes = {{100, L"corvath.exe"}};
+    const install::InstallResult result = install::RunInstall();
+    EXPECT_FALSE(result.completed);
+    EXPECT_EQ(result.exitCode, 1642u);
+    EXPECT_EQ(TheSimulation().snapshotsTaken, 0);
+    ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u);
+    EXPECT_NE(TheSimulation().shownBoxes[0].text.find(L"could not be located"), std::wstring::npos);
+    EXPECT_TRUE(TempCopyExists());
+}
+
+TEST_F(Installation, CancellingTheDialogTouchesNothing) {
+    TheSimulation().products[kA] = Product(L"8.1.0.4", L"1031");
+    TheSimulation().processes = {{100, L"corvath.exe"}};
+    TheSimulation().answers = {kIdCancel};
+    const install::InstallResult result = install::RunInstall();
+    EXPECT_FALSE(result.completed);
+    EXPECT_EQ(result.exitCode, 1602u);
+    EXPECT_TRUE(TheSimulation().configureCalls.empty());
+    ASSERT_EQ(Captions(),
+              (std::vector<std::wstring>{L"Installation Error", L"Installation Error"}));
+    EXPECT_EQ(TheSimulation().shownBoxes[1].text.rfind(L"A problem prevented", 0), 0u)
+        << "the 300 after a cancel is in the user's language";
+    EXPECT_TRUE(TempCopyExists());
+}
+
+TEST_F(Installation, QuietShowsOnlyTheDialog) {
+    messages::SetQuiet(true);
+    TheSimulation().products[kA] = Product(L"8.1.0.4", L"1031");
+    TheSimulation().processes = {{100, L"corvath.exe"}};
+    TheSimulation().answers = {kIdRetry};
+    TheSimulation().afterSnapshot = [](platform::host::Simulation& machine) {
+        machine.processes.clear();
+    };
+    const install::InstallResult result = install::RunInstall();
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_EQ(TheSimulation().configureCalls.size(), 1u);
+    EXPECT_EQ(Captions(), std::vector<std::wstring>{L"Installation Error"});
+}
+
+TEST_F(Installation, TheTargetFirstInTheListStopsBeforeLaterProducts) {
+    // A pack whose list names the target version before the installed one.
+    TheSimulation().products[kA] = Product(L"8.1.0.4", L"1031", L"Corvath A");
+    TheSimulation().products[kB] = Product(L"8.1.0.4", L"1036");
+    install::ProductRecord prototype = prototype_;
+    prototype.applicableVersions = L"8.2.0.5,8.1.0.4,";
+    install::DiscoverProducts(prototype, std::wstring(kA) + L";" + kB);
+    install::RunTally tally;
+    EXPECT_FALSE(install::InstallProducts(install::ProductList(), L"C:\\MSP2", tally));
+    EXPECT_TRUE(TheSimulation().configureCalls.empty());
+    ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u) << "the second product is never examined";
+    payload::SetMessageLanguage(1031);
+    std::wstring german;
+    payload::LoadResString(306, german, 256);
+    EXPECT_EQ(TheSimulation().shownBoxes[0].text.substr(0, german.find(L"%s")),
+              german.substr(0, german.find(L"%s")));
+    EXPECT_EQ(TheSimulation().threadLocale, 1031u) << "not reset on this way out";
+    EXPECT_EQ(install::ExitCodeFor(tally), 0u);
+}
+
+TEST_F(Installation, AProductWithoutALanguageKeepsTheCurrentOne) {
+    TheSimulation().userUiLanguage = 1036;
+    TheSimulation().products[kA] = Product(L"8.1.0.4", L"");
+    install::RunInstall();
+    ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u);
+    EXPECT_EQ(TheSimulation().shownBoxes[0].text, Catalogue(301, 1036));
+}
+
+} // namespace
