@@ -22,6 +22,7 @@ constexpr std::size_t kCommandLineCapacity = 1024;
 constexpr std::uint32_t kUiBasicHideCancel = 0x23; // INSTALLUILEVEL_BASIC | HIDECANCEL
 constexpr std::uint32_t kRebootInitiated = 1641;
 constexpr std::uint32_t kRebootRequired = 3010;
+constexpr std::int32_t kPrimaryLanguageMask = 0x3FF;
 
 InstallResult Stop(RunTally& tally, messages::MessageId message) {
     messages::ShowMessage(message);
@@ -29,10 +30,16 @@ InstallResult Stop(RunTally& tally, messages::MessageId message) {
 }
 
 // Messages about a product appear in its language: the thread locale and the catalogue's
-// language move together. A value the platform refuses leaves both as they were.
+// language move together. A value the platform refuses leaves both as they were; a neutral
+// language (an empty Language property reads as 0) means the user's default, as the locale does.
 void UseProductLanguage(const ProductRecord& record) {
     const std::int32_t language = ParseDecimal(record.language);
-    if (platform::SetThreadLocaleId(static_cast<std::uint32_t>(language))) {
+    if (!platform::SetThreadLocaleId(static_cast<std::uint32_t>(language))) {
+        return;
+    }
+    if ((language & kPrimaryLanguageMask) == 0) {
+        payload::ResetMessageLanguage();
+    } else {
         payload::SetMessageLanguage(static_cast<platform::LanguageId>(language & 0xFFFF));
     }
 }

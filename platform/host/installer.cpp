@@ -85,8 +85,9 @@ bool EqualIgnoringCase(const std::wstring& a, const std::wstring& b) {
 }
 
 bool SetThreadLocaleId(std::uint32_t localeId) {
-    // Like SetThreadLocale: a locale id is a language id in the low 16 bits; 0 is refused.
-    if ((localeId & 0xFFFF) == 0 || localeId > 0xFFFFF) {
+    // Like SetThreadLocale: the neutral locale 0 stands for the user's default; ids beyond the
+    // language and sort fields are refused.
+    if (localeId > 0xFFFFF) {
         return false;
     }
     host::TheSimulation().threadLocale = localeId;

@@ -321,8 +321,17 @@ TEST_F(Installation, TheTargetFirstInTheListStopsBeforeLaterProducts) {
     EXPECT_EQ(install::ExitCodeFor(tally), 0u);
 }
 
-TEST_F(Installation, AProductWithoutALanguageKeepsTheCurrentOne) {
+TEST_F(Installation, AnEmptyLanguageMeansTheUsersAndARefusedOneChangesNothing) {
     TheSimulation().userUiLanguage = 1036;
+    TheSimulation().products[kA] = Product(L"8.1.0.4", L"1031");
+    TheSimulation().products[kB] = Product(L"8.1.0.4", L"99999999");
+    install::RunInstall();
+    ASSERT_EQ(TheSimulation().shownBoxes.size(), 2u);
+    EXPECT_EQ(TheSimulation().shownBoxes[1].text, Catalogue(301, 1031)) << "still German";
+
+    install::ProductList().clear();
+    TheSimulation().shownBoxes.clear();
+    TheSimulation().products.erase(kB);
     TheSimulation().products[kA] = Product(L"8.1.0.4", L"");
     install::RunInstall();
     ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u);
