@@ -75,7 +75,7 @@ function(corvath_configure_pack)
     endif()
     set(records ${include_dir}/record206.txt)
     add_custom_command(OUTPUT ${records}
-      COMMAND ${CORVATH_TOOLS_DIR}/corvath-patch-record --patch ${patch}
+      COMMAND ${CORVATH_TOOLS_DIR}/corvath-patch-record --msp ${patch}
         --version ${CORVATH_SP_TARGET_VERSION} --title ${CORVATH_SP_RECORD_TITLE}
         --desc ${CORVATH_SP_RECORD_DESCRIPTION} --out ${records}
       DEPENDS ${patch} ${CORVATH_TOOL_TARGETS}
