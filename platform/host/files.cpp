@@ -66,15 +66,6 @@ std::wstring Widen(const std::string& text) {
 
 } // namespace
 
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = other.handle_;
-        other.handle_ = kNone;
-    }
-    return *this;
-}
-
 void File::Close() {
     if (handle_ != kNone) {
         ::close(static_cast<int>(handle_));

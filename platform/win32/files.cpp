@@ -16,15 +16,6 @@ HANDLE AsHandle(std::intptr_t value) {
 
 } // namespace
 
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = other.handle_;
-        other.handle_ = kNone;
-    }
-    return *this;
-}
-
 void File::Close() {
     if (handle_ != kNone) {
         CloseHandle(AsHandle(handle_));
