@@ -142,7 +142,10 @@ InstallResult RunInstall() {
         return Stop(tally, messages::kNoTargetProduct);
     }
     if (!WaitForHostProgramClosed()) {
+        // The box's own last error (0, or 1400 without a desktop) would read as a meaningless
+        // code in the failure message: name the cancel instead, as the exit code does.
         tally.cancelled = true;
+        platform::SetLastError(kExitUserCancelled);
         return Stop(tally, messages::kInstallFailed);
     }
 

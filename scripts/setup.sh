@@ -7,6 +7,7 @@ packages=(
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   libgsf-1-dev libgcab-dev gcab wixl msitools
   wine wine64 xvfb xauth xdotool imagemagick x11-utils
+  locales-all
 )
 
 missing=()

@@ -282,8 +282,10 @@ TEST_F(Installation, CancellingTheDialogTouchesNothing) {
     EXPECT_TRUE(TheSimulation().configureCalls.empty());
     ASSERT_EQ(Captions(),
               (std::vector<std::wstring>{L"Installation Error", L"Installation Error"}));
-    EXPECT_EQ(TheSimulation().shownBoxes[1].text.rfind(L"A problem prevented", 0), 0u)
+    const std::wstring& failure = TheSimulation().shownBoxes[1].text;
+    EXPECT_EQ(failure.rfind(L"A problem prevented", 0), 0u)
         << "the 300 after a cancel is in the user's language";
+    EXPECT_EQ(failure.substr(failure.size() - 16), L"Error Code: 1602");
     EXPECT_TRUE(TempCopyExists());
 }
 

@@ -399,6 +399,28 @@ run_traced() {
     WINEDEBUG=${CORVATH_TRACE_WINEDEBUG:-fixme-all,+relay} "$@" 2>"$trace" || LAST_RC=$?
 }
 
+# run_pack_exe EXE NAME ARGS...: runs a service pack from C:\ of the prefix (a relative path
+# lands there), traced into $PACK_TRACES/NAME.trace; its boxes in BOXES, its exit code in
+# LAST_RC. run_pack NAME ARGS... does the same for $CORVATH_SP_EXE.
+run_pack_exe() {
+    local exe=$1 name=$2
+    shift 2
+    : "${PACK_TRACES:?set PACK_TRACES to the folder for the traces of this script}"
+    pushd "$WINEPREFIX/drive_c" >/dev/null
+    run_traced "$PACK_TRACES/$name.trace" -- wine "$exe" "$@"
+    popd >/dev/null
+    BOXES=$(message_boxes "$PACK_TRACES/$name.trace")
+}
+run_pack() { run_pack_exe "$CORVATH_SP_EXE" "$@"; }
+
+# prefix_temp_dir: the Unix path of the prefix's %TMP%, where the pack extracts its copies.
+prefix_temp_dir() {
+    local win
+    win=$(WINEDEBUG=-all wine cmd /c 'echo %TMP%' 2>/dev/null | tr -d '\r')
+    [[ -n $win ]] || die "the prefix has no %TMP%"
+    prefix_path "$win"
+}
+
 # message_boxes TRACE: one line per MessageBoxW call, fields separated by tabs:
 #   text  caption  type  answer  complete
 # type is 0x%08x, answer the return value as a signed number (-1: no display, none: the call did

@@ -16,7 +16,8 @@ unset DISPLAY XAUTHORITY
 require_file "$CORVATH_SP_EXE" "corvath-sp.exe"
 sample=$(sample_file corvath-sp-sample.msp)
 strings="$CORVATH_WINE_LIB_DIR/../../resources/strings"
-traces="$CORVATH_WINE_WORK_DIR/traces/install"
+PACK_TRACES="$CORVATH_WINE_WORK_DIR/traces/install"
+traces=$PACK_TRACES
 shots="$CORVATH_WINE_WORK_DIR/screenshots/install"
 rm -rf "$traces" "$shots"
 mkdir -p "$traces" "$shots"
@@ -51,18 +52,12 @@ box() {
     printf '%s\t%s\t%s' "$text" "$caption" "$4"
 }
 
-# After a cancel no installer has run: 300 is compared up to its error code.
+# After a cancel no installer has run: 300 names the cancel itself, ERROR_INSTALL_USEREXIT.
 cancelled_text=$(catalogue en-US 300)
-cancelled_text=${cancelled_text%%"%d"*}
+cancelled_text=${cancelled_text/"%d"/1602}
 
 running_box() { box en-US 315 311 0x00050015 'Corvath\n'; }
 
-sp() { # NAME ARGS...: the pack, traced; its boxes in BOXES, its exit code in LAST_RC
-    local name=$1
-    shift
-    run_traced "$traces/$name.trace" -- wine "$CORVATH_SP_EXE" "$@"
-    BOXES=$(message_boxes "$traces/$name.trace")
-}
 
 # The pack's own boxes always have a caption; a product's custom action can raise its own.
 pack_boxes() { awk -F'\t' '$2 != ""' <<<"$BOXES" | cut -f1-3; }
@@ -92,7 +87,6 @@ assert_untouched() { # CODE NAME VERSION
     assert_eq "" "$(probe_patches "$1")" "$2 lists no patch"
 }
 
-temp_dir() { prefix_path "$(WINEDEBUG=-all wine cmd /c 'echo %TMP%' 2>/dev/null | tr -d '\r')"; }
 temp_copies() { (cd "$TEMP_DIR" && find . -maxdepth 1 -name 'MSP*' -printf '%f\n' | sort); }
 
 assert_temp_copy_deleted() {
@@ -110,13 +104,13 @@ assert_temp_copy_kept() {
 
 begin_case "no target installed: 307 only, even with corvath.exe running; exit 1642"
 timed "prefix copy" fresh_prefix install
-TEMP_DIR=$(temp_dir)
+TEMP_DIR=$(prefix_temp_dir)
 [[ -d $TEMP_DIR ]] || die "no temporary folder in the prefix (got '$TEMP_DIR')"
 # A leftover host with no product behind it: the guard must not even ask.
 mkdir -p "$(dirname "$(installed_exe)")"
 cp "$(host_program_exe 8.1.0.4)" "$(installed_exe)"
 start_host_program
-sp none
+run_pack none
 stop_host_program
 assert_boxes "boxes" "$(box en-US 307 311 0x00050010)"
 assert_exit 1642
@@ -128,7 +122,7 @@ assert_eq 1031 "$(probe_field "$de" Language)" "corvath-de is German"
 assert_eq Corvath "$(probe_field "$de" ProductName)" "product name"
 assert_untouched "$de" corvath-de 8.1.0.4
 timed "save prefix" save_prefix de
-timed "corvath-sp.exe" sp de
+timed "corvath-sp.exe" run_pack de
 assert_boxes "boxes" "$(box de-DE 301 312 0x00050040)"
 assert_patched "$de" corvath-de
 assert_temp_copy_deleted
@@ -137,7 +131,7 @@ assert_exit 0
 begin_case "corvath-de and corvath-fr: a German box, then a French one; both patched"
 restore_prefix de
 msi_install "$(sample_file corvath-fr.msi)"
-sp de-fr
+run_pack de-fr
 assert_boxes "boxes" "$(box de-DE 301 312 0x00050040)" "$(box fr-FR 301 312 0x00050040)"
 assert_patched "$de" corvath-de
 assert_patched "$fr" corvath-fr
@@ -145,7 +139,7 @@ assert_exit 0
 
 begin_case "/q with corvath-de: no box, patched; exit 0"
 restore_prefix de
-sp quiet /q
+run_pack quiet /q
 assert_eq "" "$BOXES" "boxes"
 assert_patched "$de" corvath-de
 assert_temp_copy_deleted
@@ -155,7 +149,7 @@ begin_case "corvath.exe running and no display: one running-program box, Cancel'
 restore_prefix de
 start_host_program
 run_start=$(now_ns)
-sp headless-running
+run_pack headless-running
 run_took=$(elapsed_s "$run_start" "$(now_ns)")
 stop_host_program
 assert_eq "$(running_box)" "$(pack_boxes | sed -n 1p)" "first box: programs running"
@@ -176,7 +170,7 @@ begin_case "corvath-current 8.2.0.5 only: 306 in the user's language, nothing ap
 timed "prefix copy" fresh_prefix install
 timed "install corvath-current" msi_install "$(sample_file corvath-current.msi)"
 timed "save prefix" save_prefix current
-sp current
+run_pack current
 assert_boxes "boxes (English user)" "$(box en-US 306 313 0x00050010 Corvath)"
 assert_untouched "$current" corvath-current 8.2.0.5
 assert_temp_copy_deleted
@@ -185,7 +179,7 @@ assert_exit 0
 # from the product's.
 if locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then
     restore_prefix current
-    LANG=de_DE.UTF-8 sp current-german-user
+    LANG=de_DE.UTF-8 run_pack current-german-user
     assert_boxes "boxes (German user)" "$(box de-DE 306 313 0x00050010 Corvath)"
 else
     log "not checked: 306 for a German user (no de_DE.UTF-8 locale; Debian package locales-all)"
@@ -194,7 +188,7 @@ fi
 begin_case "corvath-current with corvath-old 8.0.0.0: 308 only, no 306; exit 1642"
 restore_prefix current
 msi_install "$(sample_file corvath-old.msi)"
-sp current-old
+run_pack current-old
 assert_boxes "boxes" "$(box en-US 308 311 0x00050010 Corvath)"
 assert_untouched "$current" corvath-current 8.2.0.5
 assert_untouched "$old" corvath-old 8.0.0.0
@@ -203,7 +197,7 @@ assert_exit 1642
 begin_case "corvath-failing: 300 with the installer's 1603, product unchanged; exit 1603"
 timed "prefix copy" fresh_prefix install
 timed "install corvath-failing" msi_install "$(sample_file corvath-failing.msi)"
-sp failing
+run_pack failing
 assert_boxes "boxes" "$(box en-US 300 311 0x00050010 1603)"
 assert_untouched "$failing" corvath-failing 8.1.0.4
 assert_file_eq "$(host_program_exe 8.1.0.4)" "$(installed_exe)" "corvath.exe is still the 8.1.0.4 build"

@@ -5,26 +5,16 @@ source "$(dirname "$0")/lib.sh"
 
 require_file "$CORVATH_SP_EXE" "corvath-sp.exe"
 record=$(sample_file record206.txt)
-traces="$CORVATH_WINE_WORK_DIR/traces/patch-list"
+PACK_TRACES="$CORVATH_WINE_WORK_DIR/traces/patch-list"
 work="$CORVATH_WINE_WORK_DIR/patch-list.$$"
 mkdir -p "$work"
 on_exit rm -rf "$work"
 fresh_prefix patch-list
 C="$WINEPREFIX/drive_c"
 
-sp_with() { # EXE NAME ARGS... : runs EXE with cwd C:\; its boxes in BOXES
-    local exe=$1 name=$2
-    shift 2
-    (cd "$C" && run_traced "$traces/$name.trace" -- wine "$exe" "$@")
-    BOXES=$(message_boxes "$traces/$name.trace")
-}
-sp() { sp_with "$CORVATH_SP_EXE" "$@"; }
 temp_copies() {
-    local win
-    win=$(WINEDEBUG=-all wine cmd /c 'echo %TMP%' 2>/dev/null | tr -d '\r')
-    local dir copies
-    dir=$(WINEDEBUG=-all winepath -u "$win" 2>/dev/null)
-    copies=("$dir"/MSP*)
+    local copies
+    copies=("$(prefix_temp_dir)"/MSP*)
     [[ -e ${copies[0]} ]] && echo "${#copies[@]}" || echo 0
 }
 
@@ -34,7 +24,7 @@ cat "$work/one-run" "$work/one-run" >"$work/two-runs"
 
 begin_case "/p alone writes patchlist4F3E.txt: 935 bytes, eight lines"
 copies_before=$(temp_copies)
-sp alone /p
+run_pack alone /p
 assert_file_eq "$work/one-run" "$C/patchlist4F3E.txt" "patchlist4F3E.txt byte for byte"
 assert_eq 935 "$(stat -c %s "$C/patchlist4F3E.txt" 2>/dev/null)" "size"
 assert_eq 8 "$(grep -c $'\r$' "$C/patchlist4F3E.txt")" "lines ending in CR LF"
@@ -42,18 +32,18 @@ assert_eq "" "$BOXES" "message boxes"
 assert_eq $((copies_before + 1)) "$(temp_copies)" "one extracted copy in the temporary folder"
 
 begin_case "/p alone twice: 1870 bytes, two copies of the record"
-sp again /p
+run_pack again /p
 assert_file_eq "$work/two-runs" "$C/patchlist4F3E.txt" "patchlist4F3E.txt after two runs"
 assert_eq $((copies_before + 2)) "$(temp_copies)" "two extracted copies"
 
 begin_case "/p onto an existing file keeps its bytes"
 printf 'kept line without an end' >"$C/old.txt"
-sp existing /p 'C:\old.txt'
+run_pack existing /p 'C:\old.txt'
 { printf 'kept line without an end'; cat "$work/one-run"; } >"$work/expected-old"
 assert_file_eq "$work/expected-old" "$C/old.txt" "old bytes, then the record"
 
 begin_case "/p into a missing folder: 310 under 'Installation Error', nothing created"
-sp missing /p 'C:\missing\list.txt'
+run_pack missing /p 'C:\missing\list.txt'
 IFS=$'\t' read -r text caption type _ <<<"$BOXES"
 assert_eq "You must supply a patch list with the command line to install this service pack installation." \
     "$text" "text"
@@ -62,18 +52,18 @@ assert_eq 0x00050010 "$type" "type"
 [[ -e $C/missing ]] && fail "C:\\missing created" "nothing" "a folder" || pass "no folder created"
 
 begin_case "/q /p into a missing folder shows nothing"
-sp missing-quiet /q /p 'C:\missing\list.txt'
+run_pack missing-quiet /q /p 'C:\missing\list.txt'
 assert_eq "" "$BOXES" "message boxes"
 
 begin_case "a pack with records 206 and 208 but no 207 writes 206 only"
 require_file "${CORVATH_SP_EXE_206_208:-}" "the 206/208 pack"
-sp_with "$CORVATH_SP_EXE_206_208" gap /p 'C:\gap.txt'
+run_pack_exe "$CORVATH_SP_EXE_206_208" gap /p 'C:\gap.txt'
 assert_file_eq "$work/one-run" "$C/gap.txt" "gap.txt"
 assert_eq "" "$BOXES" "message boxes"
 
 begin_case "a pack without records: 310, and an empty list file"
 require_file "${CORVATH_SP_EXE_NO_RECORDS:-}" "the pack without records"
-sp_with "$CORVATH_SP_EXE_NO_RECORDS" none /p 'C:\none.txt'
+run_pack_exe "$CORVATH_SP_EXE_NO_RECORDS" none /p 'C:\none.txt'
 assert_eq "Installation Error" "$(cut -f2 <<<"$BOXES")" "310's caption"
 assert_contains "$(cut -f1 <<<"$BOXES")" "You must supply a patch list" "310's text"
 assert_eq 0 "$(stat -c %s "$C/none.txt" 2>/dev/null || echo missing)" "an empty file"
@@ -84,15 +74,15 @@ WINEDEBUG=-all wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ
 for order in "e-first:/e C:\\a.msp /p C:\\list-a.txt" "p-first:/p C:\\list-b.txt /e C:\\b.msp"; do
     name=${order%%:*}
     read -ra args <<<"${order#*:}"
-    sp "order-$name" "${args[@]}"
-    opened=$(grep -a 'Call KERNEL32.CreateFileW' "$traces/order-$name.trace" |
+    run_pack "order-$name" "${args[@]}"
+    opened=$(grep -a 'Call KERNEL32.CreateFileW' "$PACK_TRACES/order-$name.trace" |
         sed -n 's/.*L"C:\\\\\([^"]*\)".*/\1/p' | paste -sd ' ')
     case $name in
     e-first) assert_eq "a.msp list-a.txt" "$opened" "files opened for $name" ;;
     p-first) assert_eq "b.msp list-b.txt" "$opened" "files opened for $name" ;;
     esac
 done
-assert_contains "$(grep -a 'list-a.txt' "$traces/order-e-first.trace")" ',c0000000,00000001,00000000,00000004,' \
+assert_contains "$(grep -a 'list-a.txt' "$PACK_TRACES/order-e-first.trace")" ',c0000000,00000001,00000000,00000004,' \
     "the list is opened read-write, shared for reading, OPEN_ALWAYS"
 
 begin_case "a full disk: 300 with the error code, and no half record left behind"
@@ -108,7 +98,7 @@ else
     head -c 3496 /dev/zero | tr '\0' 'o' >"$mnt/list.txt"
     cp "$mnt/list.txt" "$work/list-before"
     head -c 1M /dev/zero >"$mnt/filler" 2>/dev/null || true
-    sp full /p 'T:\list.txt'
+    run_pack full /p 'T:\list.txt'
     IFS=$'\t' read -r text caption _ <<<"$BOXES"
     assert_eq "Installation Error" "$caption" "caption"
     assert_contains "$text" "Error Code: 112" "300 carries ERROR_DISK_FULL"

@@ -5,21 +5,9 @@ source "$(dirname "$0")/lib.sh"
 
 require_file "$CORVATH_SP_EXE" "corvath-sp.exe"
 sample=$(sample_file corvath-sp-sample.msp)
-traces="$CORVATH_WINE_WORK_DIR/traces/product-list"
+PACK_TRACES="$CORVATH_WINE_WORK_DIR/traces/product-list"
 fresh_prefix product-list
-
-sp() { # NAME ARGS... : runs the pack with cwd C:\; its boxes in BOXES
-    local name=$1
-    shift
-    (cd "$WINEPREFIX/drive_c" && run_traced "$traces/$name.trace" -- wine "$CORVATH_SP_EXE" "$@")
-    BOXES=$(message_boxes "$traces/$name.trace")
-}
-temp_dir_unix() {
-    local win
-    win=$(WINEDEBUG=-all wine cmd /c 'echo %TMP%' 2>/dev/null | tr -d '\r')
-    WINEDEBUG=-all winepath -u "$win" 2>/dev/null | sed 's:/*$::'
-}
-TEMP_UNIX=$(temp_dir_unix)
+TEMP_UNIX=$(prefix_temp_dir)
 [[ -d $TEMP_UNIX ]] || die "cannot find the prefix's temporary folder (got '$TEMP_UNIX')"
 # The 22 codes as the box should start; Wine's trace keeps about the first 300 characters.
 expected_list=$(paste -sd ';' "$(dirname "$0")/../../samples/target-codes.txt")
@@ -27,7 +15,7 @@ assert_eq 857 "${#expected_list}" "length of the sample's target list"
 
 begin_case "/i shows the target list captioned 'List of Products' with type 0x00050000"
 rm -f "$TEMP_UNIX"/MSP*
-sp list /i
+run_pack list /i
 IFS=$'\t' read -r text caption type answer complete <<<"$BOXES"
 assert_eq 1 "$(grep -c . <<<"$BOXES")" "one box"
 assert_eq "List of Products" "$caption" "caption"
@@ -42,25 +30,23 @@ assert_eq "MSP2" "$(cd "$TEMP_UNIX" && echo MSP*)" "the temporary copy stays"
 assert_file_eq "$sample" "$TEMP_UNIX/MSP2" "the temporary copy is the patch"
 
 begin_case "/q /i still shows the list, and leaves one more copy"
-sp quiet /q /i
+run_pack quiet /q /i
 assert_eq "List of Products" "$(cut -f2 <<<"$BOXES")" "caption under /q"
 assert_eq "MSP2 MSP3" "$(cd "$TEMP_UNIX" && echo MSP*)" "temporary folder"
 
 begin_case "/i without a usable temporary folder shows an empty list"
 long='C:\'$(printf 'd%.0s' {1..1100})
-(cd "$WINEPREFIX/drive_c" && run_traced "$traces/no-temp.trace" -- \
-    wine cmd /c "set TMP=$long&& set TEMP=$long&& $(win_path "$CORVATH_SP_EXE") /i")
-BOXES=$(message_boxes "$traces/no-temp.trace")
+run_pack_exe cmd no-temp /c "set TMP=$long&& set TEMP=$long&& $(win_path "$CORVATH_SP_EXE") /i"
 assert_eq $'\tList of Products\t0x00050000' "$(cut -f1-3 <<<"$BOXES")" "an empty box"
 assert_eq "MSP2 MSP3" "$(cd "$TEMP_UNIX" && echo MSP*)" "no copy written"
 
 begin_case "/e FILE /i: the patch is written, then the list shown"
-sp e-then-i /e 'C:\first.msp' /i
+run_pack e-then-i /e 'C:\first.msp' /i
 assert_file_eq "$sample" "$WINEPREFIX/drive_c/first.msp" "C:\\first.msp"
 assert_eq "List of Products" "$(cut -f2 <<<"$BOXES")" "the list follows"
 
 begin_case "/i /e FILE: only the list; nothing after /i is read"
-sp i-then-e /i /e 'C:\never.msp'
+run_pack i-then-e /i /e 'C:\never.msp'
 assert_eq "List of Products" "$(cut -f2 <<<"$BOXES")" "the list"
 [[ -e $WINEPREFIX/drive_c/never.msp ]] && fail "C:\\never.msp written" "no file" "a file" ||
     pass "nothing extracted after /i"
