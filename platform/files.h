@@ -50,7 +50,8 @@ bool TruncateFile(File& file, std::uint64_t size);
 // One write request; false unless every byte was accepted. The thread's last error tells why.
 bool WriteToFile(File& file, const void* bytes, std::size_t count);
 bool DeleteFileAt(const std::wstring& path);
-// True when a file or directory of that name exists, false when it does not or cannot be examined.
+// True when a file or directory of that name exists, or when it cannot be examined (access
+// denied): only a name known to be free gives false.
 bool PathExists(const std::wstring& path);
 
 // The temporary directory, normally ending in a separator. False when it cannot be had or

@@ -141,7 +141,10 @@ bool DeleteFileAt(const std::wstring& path) {
 
 bool PathExists(const std::wstring& path) {
     struct stat info;
-    return ::stat(Narrow(path).c_str(), &info) == 0;
+    if (::stat(Narrow(path).c_str(), &info) == 0) {
+        return true;
+    }
+    return errno != ENOENT && errno != ENOTDIR && errno != ENAMETOOLONG;
 }
 
 bool TempDirectory(std::wstring& directory) {
