@@ -4,7 +4,9 @@
 #include "platform/files.h"
 #include "test_support.h"
 
+#include <csignal>
 #include <fstream>
+#include <sys/resource.h>
 
 namespace {
 
@@ -75,6 +77,29 @@ TEST_F(Extraction, ANameThatLooksFreeButCannotBeCreatedMovesToTheNextNumber) {
     EXPECT_EQ(path, scratchWide_ + L"/MSP3");
     EXPECT_FALSE(fs::exists(scratch_ / "elsewhere"));
     EXPECT_EQ(ReadFileBytes(scratch_ / "MSP3"), Package());
+}
+
+TEST_F(Extraction, AWriteCutShortLeavesNoFileBehind) {
+    // A file-size limit makes the write stop part way, as a full disk would.
+    rlimit previous{};
+    getrlimit(RLIMIT_FSIZE, &previous);
+    const rlimit tight{1 << 20, previous.rlim_max};
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &tight);
+    std::wstring explicitPath = Wide((scratch_ / "out.msp").string());
+    const bool explicitResult = payload::ExtractPatch(explicitPath);
+    std::wstring tempPath;
+    const bool tempResult = payload::ExtractPatch(tempPath);
+    const std::uint32_t error = platform::LastError();
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(explicitResult);
+    EXPECT_FALSE(fs::exists(scratch_ / "out.msp"));
+    EXPECT_FALSE(tempResult);
+    EXPECT_EQ(tempPath, scratchWide_ + L"/MSP2") << "the chosen name is still handed back";
+    EXPECT_FALSE(fs::exists(scratch_ / "MSP2"));
+    EXPECT_EQ(error, 223u) << "the write's own error survives the clean-up";
 }
 
 TEST_F(Extraction, TmpMustNameAnExistingDirectory) {

@@ -37,6 +37,21 @@ assert_eq $((1603 & 255)) "$LAST_RC" "exit code 1603: the job failed"
     pass "no folder created"
 assert_eq "" "$BOXES" "message boxes"
 
+begin_case "/e onto a full disk: no partial package is left, and the run fails"
+mnt="$CORVATH_WINE_WORK_DIR/extract-full.$$"
+mkdir -p "$mnt"
+if ! mount -t tmpfs -o size=1m tmpfs "$mnt" 2>/dev/null; then
+    fail "mount a 1 MiB tmpfs (needs root)" "mounted" "refused"
+else
+    on_exit rmdir "$mnt"
+    on_exit umount "$mnt"
+    ln -sfn "$mnt" "$WINEPREFIX/dosdevices/t:"
+    run_pack full /e 'T:\out.msp'
+    [[ -e $mnt/out.msp ]] && fail "T:\out.msp left behind" "no file" "$(stat -c %s "$mnt/out.msp") bytes" ||
+        pass "no partial T:\out.msp"
+    assert_eq $((1603 & 255)) "$LAST_RC" "exit code 1603"
+fi
+
 begin_case "/e then /i on the line: the patch is written first"
 run_pack e-then-i /e 'C:\first.msp' /i
 assert_file_eq "$sample" "$WINEPREFIX/drive_c/first.msp" "C:\\first.msp"
