@@ -20,8 +20,6 @@ namespace {
 constexpr wchar_t kCommandLineTemplate[] = L"PATCH=\"%s\" REBOOTPROMPT=S FILESINUSETEXT=\"%s\"";
 constexpr std::size_t kCommandLineCapacity = 1024;
 constexpr std::uint32_t kUiBasicHideCancel = 0x23; // INSTALLUILEVEL_BASIC | HIDECANCEL
-constexpr std::uint32_t kRebootInitiated = 1641;
-constexpr std::uint32_t kRebootRequired = 3010;
 constexpr std::int32_t kPrimaryLanguageMask = 0x3FF;
 
 InstallResult Stop(RunTally& tally, messages::MessageId message) {
@@ -50,9 +48,9 @@ void UseUserLanguage() {
 }
 
 void Count(RunTally& tally, std::uint32_t result) {
-    if (result == kRebootInitiated) {
+    if (result == kExitRebootInitiated) {
         tally.rebootInitiated = true;
-    } else if (result == kRebootRequired) {
+    } else if (result == kExitRebootRequired) {
         tally.rebootRequired = true;
     } else if (result != 0 && tally.firstFailedResult == 0) {
         tally.firstFailedResult = result;
@@ -74,7 +72,7 @@ std::uint32_t ApplyPatchToProduct(ProductRecord& record, const std::wstring& pat
         platform::MsiApplyToProduct(record.productCode, record.commandLine);
     platform::MsiSetUiLevel(previousLevel);
 
-    if (result == 0 || result == kRebootInitiated || result == kRebootRequired) {
+    if (result == 0 || result == kExitRebootInitiated || result == kExitRebootRequired) {
         messages::ShowMessage(messages::kInstallSucceeded);
     } else {
         platform::SetLastError(result);

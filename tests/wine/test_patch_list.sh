@@ -29,6 +29,7 @@ assert_file_eq "$work/one-run" "$C/patchlist4F3E.txt" "patchlist4F3E.txt byte fo
 assert_eq 935 "$(stat -c %s "$C/patchlist4F3E.txt" 2>/dev/null)" "size"
 assert_eq 8 "$(grep -c $'\r$' "$C/patchlist4F3E.txt")" "lines ending in CR LF"
 assert_eq "" "$BOXES" "message boxes"
+assert_eq 0 "$LAST_RC" "exit code"
 assert_eq $((copies_before + 1)) "$(temp_copies)" "one extracted copy in the temporary folder"
 
 begin_case "/p alone twice: 1870 bytes, two copies of the record"
@@ -50,6 +51,8 @@ assert_eq "You must supply a patch list with the command line to install this se
 assert_eq "Installation Error" "$caption" "caption"
 assert_eq 0x00050010 "$type" "type"
 [[ -e $C/missing ]] && fail "C:\\missing created" "nothing" "a folder" || pass "no folder created"
+# Wine hands the shell only the low byte of the exit code: 1603 arrives as 67.
+assert_eq $((1603 & 255)) "$LAST_RC" "exit code 1603"
 
 begin_case "/q /p into a missing folder shows nothing"
 run_pack missing-quiet /q /p 'C:\missing\list.txt'
@@ -67,6 +70,7 @@ run_pack_exe "$CORVATH_SP_EXE_NO_RECORDS" none /p 'C:\none.txt'
 assert_eq "Installation Error" "$(cut -f2 <<<"$BOXES")" "310's caption"
 assert_contains "$(cut -f1 <<<"$BOXES")" "You must supply a patch list" "310's text"
 assert_eq 0 "$(stat -c %s "$C/none.txt" 2>/dev/null || echo missing)" "an empty file"
+assert_eq $((1603 & 255)) "$LAST_RC" "exit code 1603"
 
 begin_case "extraction comes first, whatever the order on the command line"
 WINEDEBUG=-all wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ \
@@ -103,4 +107,5 @@ else
     assert_eq "Installation Error" "$caption" "caption"
     assert_contains "$text" "Error Code: 112" "300 carries ERROR_DISK_FULL"
     assert_file_eq "$work/list-before" "$mnt/list.txt" "the list holds its old bytes and no part of the record"
+    assert_eq $((1603 & 255)) "$LAST_RC" "exit code 1603"
 fi

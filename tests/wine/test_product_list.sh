@@ -19,6 +19,7 @@ run_pack list /i
 IFS=$'\t' read -r text caption type answer complete <<<"$BOXES"
 assert_eq 1 "$(grep -c . <<<"$BOXES")" "one box"
 assert_eq "List of Products" "$caption" "caption"
+assert_eq 0 "$LAST_RC" "exit code"
 assert_eq 0x00050000 "$type" "type"
 if [[ $complete == cut ]]; then
     assert_eq "${expected_list:0:${#text}}" "$text" "text (as far as Wine traced it)"
@@ -38,6 +39,8 @@ begin_case "/i without a usable temporary folder shows an empty list"
 long='C:\'$(printf 'd%.0s' {1..1100})
 run_pack_exe cmd no-temp /c "set TMP=$long&& set TEMP=$long&& $(win_path "$CORVATH_SP_EXE") /i"
 assert_eq $'\tList of Products\t0x00050000' "$(cut -f1-3 <<<"$BOXES")" "an empty box"
+# Through cmd, whose exit code is the pack's; 1603 arrives as 67.
+assert_eq $((1603 & 255)) "$LAST_RC" "exit code 1603"
 assert_eq "MSP2 MSP3" "$(cd "$TEMP_UNIX" && echo MSP*)" "no copy written"
 
 begin_case "/e FILE /i: the patch is written, then the list shown"
