@@ -47,8 +47,7 @@ std::uint32_t MsiSetUiLevel(std::uint32_t level) {
     return MsiSetInternalUI(static_cast<INSTALLUILEVEL>(level), nullptr);
 }
 
-std::uint32_t MsiApplyToProduct(const std::wstring& productCode,
-                                  const std::wstring& commandLine) {
+std::uint32_t MsiApplyToProduct(const std::wstring& productCode, const std::wstring& commandLine) {
     return MsiConfigureProductExW(productCode.c_str(), 0, INSTALLSTATE_DEFAULT,
                                   commandLine.c_str());
 }
