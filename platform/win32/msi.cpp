@@ -1,55 +1,82 @@
 #include "platform/msi.h"
 
-#include <windows.h>
+#include "platform/win32/msi_library.h"
 
-#include <msi.h>
-#include <msiquery.h>
 #include <vector>
 
 namespace platform {
+namespace {
+
+using win32::Msi;
+
+// What the calls answer when msi.dll cannot be loaded.
+constexpr UINT kNoInstallerService = ERROR_INSTALL_SERVICE_FAILURE;
+
+} // namespace
 
 std::uint32_t MsiOpenSummary(const std::wstring& fullPath, MsiHandle& handle) {
+    handle = 0;
+    if (Msi() == nullptr) {
+        return kNoInstallerService;
+    }
     MSIHANDLE opened = 0;
-    const UINT result = MsiGetSummaryInformationW(0, fullPath.c_str(), 0, &opened);
+    const UINT result = Msi()->getSummaryInformation(0, fullPath.c_str(), 0, &opened);
     handle = result == ERROR_SUCCESS ? opened : 0;
     return result;
 }
 
 std::uint32_t MsiSummaryText(MsiHandle handle, unsigned property, wchar_t* buffer,
                              std::uint32_t& length) {
+    if (Msi() == nullptr) {
+        return kNoInstallerService;
+    }
     UINT type = 0;
     INT integer = 0;
     FILETIME time{};
     DWORD size = length;
     const UINT result =
-        MsiSummaryInfoGetPropertyW(handle, property, &type, &integer, &time, buffer, &size);
+        Msi()->summaryInfoGetProperty(handle, property, &type, &integer, &time, buffer, &size);
     length = size;
     return result;
 }
 
 void MsiClose(MsiHandle handle) {
-    MsiCloseHandle(handle);
+    if (Msi() != nullptr) {
+        Msi()->closeHandle(handle);
+    }
 }
 
 int MsiProductState(const std::wstring& productCode) {
-    return MsiQueryProductStateW(productCode.c_str());
+    if (Msi() == nullptr) {
+        return INSTALLSTATE_UNKNOWN;
+    }
+    return Msi()->queryProductState(productCode.c_str());
 }
 
 std::uint32_t MsiProductInfo(const std::wstring& productCode, const wchar_t* property,
                              wchar_t* buffer, std::uint32_t& length) {
+    if (Msi() == nullptr) {
+        return kNoInstallerService;
+    }
     DWORD size = length;
-    const UINT result = MsiGetProductInfoW(productCode.c_str(), property, buffer, &size);
+    const UINT result = Msi()->getProductInfo(productCode.c_str(), property, buffer, &size);
     length = size;
     return result;
 }
 
 std::uint32_t MsiSetUiLevel(std::uint32_t level) {
-    return MsiSetInternalUI(static_cast<INSTALLUILEVEL>(level), nullptr);
+    if (Msi() == nullptr) {
+        return level;
+    }
+    return Msi()->setInternalUi(static_cast<INSTALLUILEVEL>(level), nullptr);
 }
 
 std::uint32_t MsiApplyToProduct(const std::wstring& productCode, const std::wstring& commandLine) {
-    return MsiConfigureProductExW(productCode.c_str(), 0, INSTALLSTATE_DEFAULT,
-                                  commandLine.c_str());
+    if (Msi() == nullptr) {
+        return kNoInstallerService;
+    }
+    return Msi()->configureProductEx(productCode.c_str(), 0, INSTALLSTATE_DEFAULT,
+                                     commandLine.c_str());
 }
 
 bool FullPathName(const std::wstring& path, std::size_t capacity, std::wstring& fullPath) {

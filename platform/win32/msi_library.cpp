@@ -1,0 +1,34 @@
+#include "platform/win32/msi_library.h"
+
+namespace platform::win32 {
+namespace {
+
+template <typename Function> bool Resolve(HMODULE module, const char* name, Function& function) {
+    // Through void*: GetProcAddress's own type is a function of no arguments.
+    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    return function != nullptr;
+}
+
+bool Load(MsiLibrary& library) {
+    HMODULE module = LoadLibraryExW(L"msi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (module == nullptr) {
+        return false;
+    }
+    return Resolve(module, "MsiGetSummaryInformationW", library.getSummaryInformation) &&
+           Resolve(module, "MsiSummaryInfoGetPropertyW", library.summaryInfoGetProperty) &&
+           Resolve(module, "MsiCloseHandle", library.closeHandle) &&
+           Resolve(module, "MsiQueryProductStateW", library.queryProductState) &&
+           Resolve(module, "MsiGetProductInfoW", library.getProductInfo) &&
+           Resolve(module, "MsiSetInternalUI", library.setInternalUi) &&
+           Resolve(module, "MsiConfigureProductExW", library.configureProductEx);
+}
+
+} // namespace
+
+const MsiLibrary* Msi() {
+    static MsiLibrary library;
+    static const bool loaded = Load(library);
+    return loaded ? &library : nullptr;
+}
+
+} // namespace platform::win32
