@@ -421,6 +421,20 @@ prefix_temp_dir() {
     prefix_path "$win"
 }
 
+# small_disk SIZE: a tmpfs of SIZE (e.g. 16k) mounted for this script and seen by the prefix as
+# T:\; its Unix path in SMALL_DISK. Mounting needs root: without it the check fails, loudly.
+small_disk() {
+    SMALL_DISK="$CORVATH_WINE_WORK_DIR/small-disk.$$"
+    mkdir -p "$SMALL_DISK"
+    on_exit rmdir "$SMALL_DISK"
+    if ! mount -t tmpfs -o "size=$1" tmpfs "$SMALL_DISK" 2>/dev/null; then
+        fail "mount a $1 tmpfs (needs root)" "mounted" "refused"
+        return 1
+    fi
+    on_exit umount "$SMALL_DISK"
+    ln -sfn "$SMALL_DISK" "$WINEPREFIX/dosdevices/t:"
+}
+
 # message_boxes TRACE: one line per MessageBoxW call, fields separated by tabs:
 #   text  caption  type  answer  complete
 # type is 0x%08x, answer the return value as a signed number (-1: no display, none: the call did

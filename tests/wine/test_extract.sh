@@ -38,14 +38,8 @@ assert_eq $((1603 & 255)) "$LAST_RC" "exit code 1603: the job failed"
 assert_eq "" "$BOXES" "message boxes"
 
 begin_case "/e onto a full disk: no partial package is left, and the run fails"
-mnt="$CORVATH_WINE_WORK_DIR/extract-full.$$"
-mkdir -p "$mnt"
-if ! mount -t tmpfs -o size=1m tmpfs "$mnt" 2>/dev/null; then
-    fail "mount a 1 MiB tmpfs (needs root)" "mounted" "refused"
-else
-    on_exit rmdir "$mnt"
-    on_exit umount "$mnt"
-    ln -sfn "$mnt" "$WINEPREFIX/dosdevices/t:"
+if small_disk 1m; then
+    mnt=$SMALL_DISK
     run_pack full /e 'T:\out.msp'
     [[ -e $mnt/out.msp ]] && fail "T:\out.msp left behind" "no file" "$(stat -c %s "$mnt/out.msp") bytes" ||
         pass "no partial T:\out.msp"

@@ -90,13 +90,8 @@ assert_contains "$(grep -a 'list-a.txt' "$PACK_TRACES/order-e-first.trace")" ',c
     "the list is opened read-write, shared for reading, OPEN_ALWAYS"
 
 begin_case "a full disk: 300 with the error code, and no half record left behind"
-mnt="$work/full"
-mkdir -p "$mnt"
-if ! mount -t tmpfs -o size=16k tmpfs "$mnt" 2>/dev/null; then
-    fail "mount a 16 KiB tmpfs (needs root)" "mounted" "refused"
-else
-    on_exit umount "$mnt"
-    ln -sfn "$mnt" "$WINEPREFIX/dosdevices/t:"
+if small_disk 16k; then
+    mnt=$SMALL_DISK
     # tmpfs hands out whole 4 KiB pages. The old list leaves 600 bytes of its page free and the
     # filler takes every other page: the separator fits, the 926-byte record does not.
     head -c 3496 /dev/zero | tr '\0' 'o' >"$mnt/list.txt"
