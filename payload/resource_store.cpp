@@ -13,6 +13,22 @@ platform::LanguageId PrimaryLanguageDefault(platform::LanguageId language) {
     return static_cast<platform::LanguageId>((language & 0x3FF) | (kSubLanguageDefault << 10));
 }
 
+// Chinese is read in one of two scripts, whatever the region: the primary language's default
+// (Taiwan, Traditional) would show Singapore's users a script they do not use.
+struct ScriptTable {
+    platform::LanguageId language;
+    platform::LanguageId table;
+};
+constexpr platform::LanguageId kChineseTraditional = 1028; // zh-TW
+constexpr platform::LanguageId kChineseSimplified = 2052;  // zh-CN
+constexpr ScriptTable kChineseScripts[] = {
+    {0x0004, kChineseSimplified},  // zh-Hans
+    {0x1004, kChineseSimplified},  // zh-SG
+    {0x0C04, kChineseTraditional}, // zh-HK
+    {0x1404, kChineseTraditional}, // zh-MO
+    {0x7C04, kChineseTraditional}, // zh-Hant
+};
+
 std::uint16_t ReadU16(const std::byte* at) {
     return static_cast<std::uint16_t>(std::to_integer<unsigned>(at[0]) |
                                       (std::to_integer<unsigned>(at[1]) << 8));
@@ -56,6 +72,11 @@ LanguageChain LanguagesToTry(platform::LanguageId language) {
         chain.languages[chain.count++] = candidate;
     };
     add(language);
+    for (const ScriptTable& script : kChineseScripts) {
+        if (script.language == language) {
+            add(script.table);
+        }
+    }
     add(PrimaryLanguageDefault(language));
     add(platform::kLanguageEnglishUs);
     return chain;

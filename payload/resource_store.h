@@ -27,10 +27,12 @@ platform::LanguageId MessageLanguage();
 void SetMessageLanguage(platform::LanguageId language);
 void ResetMessageLanguage();
 
-// The languages a string lookup tries, in order: the language itself, the default sublanguage
-// of its primary language, then US English, which holds every id. Duplicates are left out.
+// The languages a string lookup tries, in order: the language itself, for a Chinese variant the
+// table of its script (Singapore: Simplified; Hong Kong, Macao: Traditional), the default
+// sublanguage of its primary language, then US English, which holds every id. Duplicates are
+// left out.
 struct LanguageChain {
-    platform::LanguageId languages[3] = {};
+    platform::LanguageId languages[4] = {};
     int count = 0;
 };
 LanguageChain LanguagesToTry(platform::LanguageId language);

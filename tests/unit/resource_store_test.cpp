@@ -85,6 +85,25 @@ TEST(LanguageChain, EndsInUsEnglishWithoutRepeats) {
     EXPECT_EQ(payload::LanguagesToTry(1031).count, 2);
 }
 
+TEST(LanguageChain, ChineseVariantsReadTheTableOfTheirScript) {
+    // Singapore and zh-Hans read Simplified; Hong Kong, Macao and zh-Hant read Traditional.
+    ASSERT_NE(payload::LanguagesToTry(0x1004).languages[1], 1028);
+    const std::pair<platform::LanguageId, platform::LanguageId> rows[] = {
+        {0x1004, 2052}, {0x0004, 2052}, {0x0C04, 1028}, {0x1404, 1028}, {0x7C04, 1028},
+        {0x0804, 2052}, {0x0404, 1028}, {0x3C04, 1028}, // unknown regions: the default
+    };
+    for (const auto& [language, table] : rows) {
+        payload::SetMessageLanguage(table);
+        std::wstring expected;
+        payload::LoadResString(301, expected, 256);
+        payload::SetMessageLanguage(language);
+        std::wstring text;
+        payload::LoadResString(301, text, 256);
+        EXPECT_EQ(text, expected) << std::hex << language;
+    }
+    payload::ResetMessageLanguage();
+}
+
 TEST(StringBlock, MalformedBlocksFindNothing) {
     // Entry 0 claims 5 characters, but only 2 bytes follow.
     const std::byte truncated[] = {std::byte{5}, std::byte{0}, std::byte{'a'}, std::byte{0}};
