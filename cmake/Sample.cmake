@@ -15,15 +15,28 @@ set(_corvath_sample_root "${CMAKE_CURRENT_LIST_DIR}/..")
 find_program(CORVATH_WIXL wixl REQUIRED)
 find_program(CORVATH_MSIBUILD msibuild REQUIRED)
 
-# product name | line of target-codes.txt | version | Language | patching fails
+# product name | line of target-codes.txt | version | Language | what is special about it:
+#   fails      its own custom action fails every patching run
+#   long-name  a ProductName of 1,208 characters, longer than the 1,024 an installer property
+#              buffer holds
 set(_corvath_sample_products
-    "corvath-de|1|8.1.0.4|1031|no"
-    "corvath-fr|2|8.1.0.4|1036|no"
-    "corvath-en|3|8.1.0.4|1033|no"
-    "corvath-pl|4|8.1.0.4|1045|no"
-    "corvath-current|5|8.2.0.5|1033|no"
-    "corvath-old|6|8.0.0.0|1033|no"
-    "corvath-failing|7|8.1.0.4|1033|yes")
+    "corvath-de|1|8.1.0.4|1031|-"
+    "corvath-fr|2|8.1.0.4|1036|-"
+    "corvath-en|3|8.1.0.4|1033|-"
+    "corvath-pl|4|8.1.0.4|1045|-"
+    "corvath-current|5|8.2.0.5|1033|-"
+    "corvath-old|6|8.0.0.0|1033|-"
+    "corvath-failing|7|8.1.0.4|1033|fails"
+    "corvath-longname|8|8.0.0.0|1033|long-name")
+
+# "Corvath " and then 120 numbered blocks of ten characters: 1,208 in all, each part findable.
+set(_corvath_long_name "Corvath ")
+foreach(block RANGE 1 120)
+    string(LENGTH "${block}" digits)
+    math(EXPR dots "10 - ${digits}")
+    string(REPEAT "." ${dots} filler)
+    string(APPEND _corvath_long_name "${filler}${block}")
+endforeach()
 
 function(corvath_add_sample)
     cmake_parse_arguments(PARSE_ARGV 0 ARG "" "OUT_DIR;BUILDER;RECORD_TOOL;PROGRAMS_DIR" "DEPENDS")
@@ -50,7 +63,7 @@ function(corvath_add_sample)
         list(GET fields 1 line)
         list(GET fields 2 version)
         list(GET fields 3 language)
-        list(GET fields 4 fails)
+        list(GET fields 4 special)
         math(EXPR index "${line} - 1")
         list(GET codes ${index} code)
         set(msi "${ARG_OUT_DIR}/${name}.msi")
@@ -58,11 +71,16 @@ function(corvath_add_sample)
         # wixl leaves File.Version empty; the installer needs it to compare versions.
         set(finish COMMAND "${CORVATH_MSIBUILD}" "${msi}.part" -q
             "UPDATE File SET Version = '${version}' WHERE File = 'CorvathExe'")
-        if(fails)
+        set(fails no)
+        if(special STREQUAL "fails")
+            set(fails yes)
             # wixl has no error custom action (type 19): the .wxs schedules a property action
             # on PATCH, turned here into one that fails the installation.
             list(APPEND finish COMMAND "${CORVATH_MSIBUILD}" "${msi}.part" -q
                 "UPDATE CustomAction SET Type = 19, Source = '', Target = 'Corvath cannot be patched (sample product that refuses patches).' WHERE Action = 'RefusePatch'")
+        elseif(special STREQUAL "long-name")
+            list(APPEND finish COMMAND "${CORVATH_MSIBUILD}" "${msi}.part" -q
+                "UPDATE Property SET Value = '${_corvath_long_name}' WHERE Property = 'ProductName'")
         endif()
 
         add_custom_command(OUTPUT "${msi}"

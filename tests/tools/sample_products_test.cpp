@@ -44,7 +44,7 @@ const Product products[] = {
     {"corvath-de.msi", 1, "8.1.0.4", "1031"},      {"corvath-fr.msi", 2, "8.1.0.4", "1036"},
     {"corvath-en.msi", 3, "8.1.0.4", "1033"},      {"corvath-pl.msi", 4, "8.1.0.4", "1045"},
     {"corvath-current.msi", 5, "8.2.0.5", "1033"}, {"corvath-old.msi", 6, "8.0.0.0", "1033"},
-    {"corvath-failing.msi", 7, "8.1.0.4", "1033"},
+    {"corvath-failing.msi", 7, "8.1.0.4", "1033"}, {"corvath-longname.msi", 8, "8.0.0.0", "1033"},
 };
 
 } // namespace
@@ -59,6 +59,10 @@ TEST(SampleProducts, PropertiesFollowTheProductTable) {
         EXPECT_EQ(property(p.msi, "Manufacturer"), "Lunmere") << p.msi;
         EXPECT_EQ(property(p.msi, "ALLUSERS"), "1") << p.msi;
     }
+    // Longer than the 1,024 characters of an installer property buffer.
+    const std::string long_name = property("corvath-longname.msi", "ProductName");
+    EXPECT_EQ(long_name.size(), 1208u);
+    EXPECT_EQ(long_name.substr(0, 28), "Corvath .........1.........2");
 }
 
 TEST(SampleProducts, FileTableIsWhatTheTransformsAddress) {
