@@ -10,6 +10,8 @@ namespace {
 constexpr int kStateAdvertised = 1;
 constexpr int kStateDefault = 5;
 constexpr std::uint32_t kPropertyCapacity = 1024;
+// A value that grows between two reads asks once more; a third "more data" gives up.
+constexpr int kPropertyReads = 3;
 
 } // namespace
 
@@ -26,10 +28,24 @@ bool IsProductInstalled(const std::wstring& productCode) {
 std::wstring ReadProductProperty(const std::wstring& productCode, const wchar_t* propertyName) {
     std::vector<wchar_t> buffer(kPropertyCapacity, L'\0');
     std::uint32_t length = kPropertyCapacity;
-    platform::MsiProductInfo(productCode, propertyName, buffer.data(), length);
+    for (int read = 1; read <= kPropertyReads; ++read) {
+        // Windows Installers differ on what a value too long for the buffer leaves in it (Wine's
+        // leaves nothing): read it whole, and keep what the 1024-character buffer would hold.
+        if (platform::MsiProductInfo(productCode, propertyName, buffer.data(), length) !=
+                platform::kErrorMoreData ||
+            read == kPropertyReads) {
+            break;
+        }
+        length += 1;
+        buffer.assign(length, L'\0');
+    }
     // Whatever the result, the buffer is read up to its first NUL; a failed read leaves it empty.
     buffer.back() = L'\0';
-    return std::wstring(buffer.data());
+    std::wstring value(buffer.data());
+    if (value.size() > kPropertyCapacity - 1) {
+        value.resize(kPropertyCapacity - 1);
+    }
+    return value;
 }
 
 void DiscoverProducts(const ProductRecord& prototype, const std::wstring& targetText) {
