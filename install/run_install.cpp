@@ -7,7 +7,7 @@
 #include "install/version.h"
 #include "messages/format.h"
 #include "messages/presenter.h"
-#include "payload/extract_patch.h"
+#include "payload/patch_copy.h"
 #include "payload/patch_summary.h"
 #include "payload/resource_store.h"
 #include "platform/files.h"
@@ -22,7 +22,9 @@ constexpr std::size_t kCommandLineCapacity = 1024;
 constexpr std::uint32_t kUiBasicHideCancel = 0x23; // INSTALLUILEVEL_BASIC | HIDECANCEL
 constexpr std::int32_t kPrimaryLanguageMask = 0x3FF;
 
-InstallResult Stop(RunTally& tally, messages::MessageId message) {
+// The copy goes before the box: a box can stay up for hours, and nothing reads the copy again.
+InstallResult Stop(RunTally& tally, payload::PatchCopy& copy, messages::MessageId message) {
+    copy.Remove();
     messages::ShowMessage(message);
     return {false, ExitCodeFor(tally)};
 }
@@ -45,6 +47,20 @@ void UseProductLanguage(const ProductRecord& record) {
 void UseUserLanguage() {
     platform::SetThreadLocaleId(platform::kLocaleUserDefault);
     payload::ResetMessageLanguage();
+}
+
+// Windows Installer does part of its work in our process and keeps its scratch files in our
+// temporary folder: without one, Wine's cannot even open the product's database (1627). When
+// that folder is missing or out of reach, the copy went to a fallback of the naming rule, and
+// the installer is lent the same folder.
+void LendTemporaryFolder(const std::wstring& copyPath) {
+    std::wstring temp;
+    if (platform::TempDirectory(temp) && platform::IsDirectory(temp)) {
+        return;
+    }
+    const std::wstring folder = copyPath.substr(0, copyPath.find_last_of(L"\\/") + 1);
+    platform::SetEnvironmentValue(L"TMP", folder);
+    platform::SetEnvironmentValue(L"TEMP", folder);
 }
 
 void Count(RunTally& tally, std::uint32_t result) {
@@ -81,8 +97,8 @@ std::uint32_t ApplyPatchToProduct(ProductRecord& record, const std::wstring& pat
     return result;
 }
 
-bool InstallProducts(std::vector<ProductRecord>& products, const std::wstring& patchPath,
-                     RunTally& tally) {
+ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const std::wstring& patchPath,
+                                RunTally& tally) {
     std::size_t upToDate = 0;
     for (ProductRecord& record : products) {
         messages::CurrentProductName() = record.productName;
@@ -101,35 +117,30 @@ bool InstallProducts(std::vector<ProductRecord>& products, const std::wstring& p
             messages::ShowMessage(messages::kWrongVersion);
             break;
         case ProductDecision::StopUpToDate:
-            messages::ShowMessage(messages::kNotNecessary);
-            return false;
+            return ProductsOutcome::StoppedUpToDate;
         }
     }
-    if (upToDate == products.size()) {
-        UseUserLanguage();
-        messages::ShowMessage(messages::kNotNecessary);
-    }
-    return true;
+    return upToDate == products.size() ? ProductsOutcome::AllUpToDate : ProductsOutcome::Done;
 }
 
 InstallResult RunInstall() {
     RunTally tally;
     tally.ownWorkFailed = true; // until the pack's own steps are through
 
-    std::wstring patchPath;
-    if (!payload::ExtractPatch(patchPath)) {
-        return Stop(tally, messages::kInstallFailed);
+    payload::PatchCopy copy;
+    if (!copy.Make()) {
+        return Stop(tally, copy, messages::kInstallFailed);
     }
     ProductRecord prototype;
     if (payload::LoadResString(messages::kTargetVersion, prototype.targetVersion,
                                messages::kCatalogueCapacity) == 0 ||
         payload::LoadResString(messages::kApplicableVersions, prototype.applicableVersions,
                                messages::kCatalogueCapacity) == 0) {
-        return Stop(tally, messages::kInstallFailed);
+        return Stop(tally, copy, messages::kInstallFailed);
     }
     std::wstring targets;
-    if (!payload::ReadPatchTargets(patchPath, targets)) {
-        return Stop(tally, messages::kInstallFailed);
+    if (!payload::ReadPatchTargets(copy.Path(), targets)) {
+        return Stop(tally, copy, messages::kInstallFailed);
     }
     tally.ownWorkFailed = false;
 
@@ -137,20 +148,31 @@ InstallResult RunInstall() {
     std::vector<ProductRecord>& products = ProductList();
     if (products.empty()) {
         tally.noTargetInstalled = true;
-        return Stop(tally, messages::kNoTargetProduct);
+        return Stop(tally, copy, messages::kNoTargetProduct);
     }
     if (!WaitForHostProgramClosed()) {
         // The box's own last error (0, or 1400 without a desktop) would read as a meaningless
         // code in the failure message: name the cancel instead, as the exit code does.
         tally.cancelled = true;
         platform::SetLastError(kExitUserCancelled);
-        return Stop(tally, messages::kInstallFailed);
+        return Stop(tally, copy, messages::kInstallFailed);
     }
 
-    if (!InstallProducts(products, patchPath, tally)) {
-        return {false, ExitCodeFor(tally)};
+    LendTemporaryFolder(copy.Path());
+    const ProductsOutcome outcome = InstallProducts(products, copy.Path(), tally);
+    switch (outcome) {
+    case ProductsOutcome::StoppedUpToDate:
+        // In the language of the product that stopped the run, as the thread is still set.
+        return Stop(tally, copy, messages::kNotNecessary);
+    case ProductsOutcome::AllUpToDate:
+        copy.Remove();
+        UseUserLanguage();
+        messages::ShowMessage(messages::kNotNecessary);
+        break;
+    case ProductsOutcome::Done:
+        copy.Remove();
+        break;
     }
-    platform::DeleteFileAt(patchPath);
     return {true, ExitCodeFor(tally)};
 }
 

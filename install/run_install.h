@@ -17,13 +17,21 @@ struct InstallResult {
 
 // Extract → versions → targets → discover → wait for the host program → decide and apply per
 // product → summary. Messages about a product appear in that product's language. The temporary
-// copy of the patch is deleted only at the normal end.
+// copy of the patch is held from its extraction until the last product is done and deleted on
+// every way out, before the last message is shown.
 InstallResult RunInstall();
 
+enum class ProductsOutcome {
+    Done,            // every product was decided; some were not yet at the target version
+    AllUpToDate,     // every product was at the target version: one 306 follows
+    StoppedUpToDate, // a product's list named the target version first: 306, the run ends
+};
+
 // The per-product part of the run: decides and acts for each product in order, counting into
-// `tally`. False when a product's decision ended the run early (306 in its language).
-bool InstallProducts(std::vector<ProductRecord>& products, const std::wstring& patchPath,
-                     RunTally& tally);
+// `tally`, and shows each product's own messages (301, 300, 308) in its language. The closing
+// 306 of the two up-to-date outcomes is the caller's.
+ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const std::wstring& patchPath,
+                                RunTally& tally);
 
 // Has Windows Installer apply the patch at `patchPath` to the product, with the UI level set
 // just around the call, and reports 301 or 300. Returns the installer's result.

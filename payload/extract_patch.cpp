@@ -7,10 +7,14 @@
 namespace payload {
 namespace {
 
+// Names that look free yet are taken when created (say, dangling links); a short run in a row,
+// as for names that cannot be examined, and the naming gives up.
+constexpr int kCreateAttempts = 16;
+
 // The temporary file is created exclusively: a name taken by someone else between our choice
 // and our open is skipped for the next number instead of being truncated.
 platform::File CreateTempFile(const std::wstring& directory, std::wstring& path) {
-    for (;;) {
+    for (int attempt = 1; attempt <= kCreateAttempts; ++attempt) {
         platform::OpenResult result;
         platform::File file =
             platform::OpenFileForWriting(path, platform::OpenMode::CreateNew, result);
@@ -21,11 +25,12 @@ platform::File CreateTempFile(const std::wstring& directory, std::wstring& path)
             return {};
         }
     }
+    return {};
 }
 
 } // namespace
 
-bool ExtractPatch(std::wstring& path) {
+bool ExtractPatch(std::wstring& path, platform::FileId* written) {
     const bool chooseName = path.empty();
     std::wstring directory;
     if (chooseName) {
@@ -51,6 +56,14 @@ bool ExtractPatch(std::wstring& path) {
     }
     // One request straight from the resource view: the package is never copied in memory.
     if (!platform::WriteToFile(file, bytes, size)) {
+        const std::uint32_t error = platform::LastError();
+        file.Close();
+        platform::DeleteFileAt(path);
+        platform::SetLastError(error);
+        return false;
+    }
+    // Known before the name is let go of, so that the file can later be told from a stand-in.
+    if (written != nullptr && !platform::IdentifyFile(file, *written)) {
         const std::uint32_t error = platform::LastError();
         file.Close();
         platform::DeleteFileAt(path);

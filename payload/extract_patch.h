@@ -1,6 +1,8 @@
 // Writes the embedded patch package to a file, byte for byte.
 #pragma once
 
+#include "platform/files.h"
+
 #include <string>
 
 namespace payload {
@@ -9,7 +11,8 @@ namespace payload {
 // `path` before the package is looked up and stays there whatever happens next. A non-empty
 // path is used unchanged (an existing file is replaced). True when every byte was written.
 // A write that fails part way removes the partial file, so that no truncated package is left
-// under a name that looks complete.
-bool ExtractPatch(std::wstring& path);
+// under a name that looks complete. `written`, when given, receives the identity of the file
+// written, taken while it was still held.
+bool ExtractPatch(std::wstring& path, platform::FileId* written = nullptr);
 
 } // namespace payload

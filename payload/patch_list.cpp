@@ -1,7 +1,7 @@
 #include "payload/patch_list.h"
 
 #include "messages/presenter.h"
-#include "payload/extract_patch.h"
+#include "payload/patch_copy.h"
 #include "payload/patch_summary.h"
 #include "payload/resource_store.h"
 #include "platform/files.h"
@@ -16,12 +16,9 @@ constexpr std::size_t kKeptCharacters = 4;
 
 void ChooseName(std::wstring& name) {
     name = L"patchlist.txt";
-    std::wstring patchPath;
-    if (!ExtractPatch(patchPath)) {
-        return;
-    }
+    PatchCopy copy;
     std::wstring targets;
-    if (ReadPatchTargets(patchPath, targets)) {
+    if (copy.Make() && ReadPatchTargets(copy.Path(), targets)) {
         name = PatchListNameFor(targets);
     }
 }

@@ -1,6 +1,6 @@
 #include "payload/patch_summary.h"
 
-#include "payload/extract_patch.h"
+#include "payload/patch_copy.h"
 #include "platform/ui.h"
 
 #include <algorithm>
@@ -52,10 +52,12 @@ bool ReadPatchTargets(const std::wstring& patchPath, std::wstring& targets) {
 }
 
 bool ShowPatchTargets() {
-    std::wstring patchPath;
-    ExtractPatch(patchPath);
     std::wstring targets;
-    const bool read = ReadPatchTargets(patchPath, targets);
+    bool read = false;
+    {
+        PatchCopy copy;
+        read = copy.Make() && ReadPatchTargets(copy.Path(), targets);
+    }
     platform::ShowMessageBox(targets, L"List of Products", kListBoxType);
     return read;
 }

@@ -16,8 +16,8 @@ platform::MsiHandle OpenPatchSummary(const std::wstring& patchPath);
 bool ReadPatchTargets(const std::wstring& patchPath, std::wstring& targets);
 
 // The /i job: extracts the patch to a new temporary file and shows its target list in a box
-// captioned "List of Products", even in a quiet run. The temporary copy stays. False when the
-// list could not be read (the box is then empty).
+// captioned "List of Products", even in a quiet run. The temporary copy is deleted before the
+// box is shown. False when the list could not be read (the box is then empty).
 bool ShowPatchTargets();
 
 } // namespace payload

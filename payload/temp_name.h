@@ -5,13 +5,14 @@
 
 namespace payload {
 
-// The directory a temporary name goes into: TMP when it names an existing path, otherwise
-// `preferred` when it exists, otherwise the root, otherwise the current directory.
+// The directory a temporary name goes into: TMP when it is seen to be a directory, otherwise
+// `preferred` when it is, otherwise the root of the current drive, otherwise the current
+// directory.
 std::wstring TempNameDirectory(const std::wstring& preferred);
 
 // The next free name "<directory><separator>MSP<n>". The number comes from a counter that lives
 // for the whole process and starts at 2; a name that exists, or cannot be examined, is skipped.
-// False when no number is left.
+// False when no number is left, or after a short run of names in a row that cannot be examined.
 bool NextTempName(const std::wstring& preferred, std::wstring& name);
 
 // Starts the counter over; for tests that run several "processes" in one.

@@ -41,6 +41,19 @@ class File {
 };
 
 File OpenFileForWriting(const std::wstring& path, OpenMode mode, OpenResult& result);
+// Opens an existing file for reading and holds it so that nobody can write, rename or delete it
+// until it is closed; readers may still open it. A link is never followed.
+File OpenFileHeldForReading(const std::wstring& path);
+// Reads up to `capacity` bytes at the current position; `read` is 0 at the end of the file.
+bool ReadFromFile(File& file, void* buffer, std::size_t capacity, std::size_t& read);
+
+// What makes one file that file, wherever its name points: volume and file index on Windows.
+struct FileId {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    friend bool operator==(const FileId&, const FileId&) = default;
+};
+bool IdentifyFile(File& file, FileId& id);
 // Moves the write position to the end of the file.
 bool SeekToEnd(File& file);
 // The current write position.
@@ -50,15 +63,28 @@ bool TruncateFile(File& file, std::uint64_t size);
 // One write request; false unless every byte was accepted. The thread's last error tells why.
 bool WriteToFile(File& file, const void* bytes, std::size_t count);
 bool DeleteFileAt(const std::wstring& path);
-// True when a file or directory of that name exists, or when it cannot be examined (access
-// denied): only a name known to be free gives false.
-bool PathExists(const std::wstring& path);
+// Deletes the file at `path` only if it is the file `id` names; a name that now leads to another
+// file, or to a link, is left alone. False when nothing was deleted.
+bool DeleteFileIfSame(const std::wstring& path, const FileId& id);
+
+enum class PathState {
+    Free,       // nothing of that name exists
+    Taken,      // a file or directory of that name exists
+    Unexamined, // the name cannot be examined (access denied, unreachable share, link loop)
+};
+PathState ExaminePath(const std::wstring& path);
+// True only when `path` is positively seen to be an existing directory.
+bool IsDirectory(const std::wstring& path);
+// The root of the current drive ("\" on Windows), the naming rule's fallback folder.
+std::wstring CurrentDriveRoot();
 
 // The temporary directory, normally ending in a separator. False when it cannot be had or
 // would not fit 1024 characters with its terminator.
 bool TempDirectory(std::wstring& directory);
 // False when the variable is not set.
 bool EnvironmentVariable(const std::wstring& name, std::wstring& value);
+// Sets the variable for this process and the processes it starts.
+bool SetEnvironmentValue(const std::wstring& name, const std::wstring& value);
 
 // The thread's last-error value.
 std::uint32_t LastError();

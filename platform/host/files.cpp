@@ -1,6 +1,8 @@
 // Files of the host build: POSIX calls under the Windows names' contracts.
 #include "platform/files.h"
 
+#include "platform/host/simulation.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -96,6 +98,46 @@ File OpenFileForWriting(const std::wstring& path, OpenMode mode, OpenResult& res
     return File(fd);
 }
 
+File OpenFileHeldForReading(const std::wstring& path) {
+    // POSIX has no share modes: the hold is Windows' to give. A test may act as another process
+    // in the moment before the hold begins.
+    if (host::TheSimulation().beforeHeldOpen) {
+        host::TheSimulation().beforeHeldOpen(path);
+    }
+    const int fd = ::open(Narrow(path).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        t_lastError = WindowsErrorOf(errno);
+        return {};
+    }
+    return File(fd);
+}
+
+bool ReadFromFile(File& file, void* buffer, std::size_t capacity, std::size_t& read) {
+    for (;;) {
+        const ssize_t got = ::read(static_cast<int>(file.Handle()), buffer, capacity);
+        if (got >= 0) {
+            read = static_cast<std::size_t>(got);
+            return true;
+        }
+        if (errno != EINTR) {
+            t_lastError = WindowsErrorOf(errno);
+            read = 0;
+            return false;
+        }
+    }
+}
+
+bool IdentifyFile(File& file, FileId& id) {
+    struct stat info;
+    if (::fstat(static_cast<int>(file.Handle()), &info) != 0) {
+        t_lastError = WindowsErrorOf(errno);
+        return false;
+    }
+    id.volume = static_cast<std::uint64_t>(info.st_dev);
+    id.index = static_cast<std::uint64_t>(info.st_ino);
+    return true;
+}
+
 bool SeekToEnd(File& file) {
     return ::lseek(static_cast<int>(file.Handle()), 0, SEEK_END) >= 0;
 }
@@ -139,12 +181,35 @@ bool DeleteFileAt(const std::wstring& path) {
     return ::unlink(Narrow(path).c_str()) == 0;
 }
 
-bool PathExists(const std::wstring& path) {
+bool DeleteFileIfSame(const std::wstring& path, const FileId& id) {
+    struct stat info;
+    if (::lstat(Narrow(path).c_str(), &info) != 0 || S_ISLNK(info.st_mode) ||
+        static_cast<std::uint64_t>(info.st_dev) != id.volume ||
+        static_cast<std::uint64_t>(info.st_ino) != id.index) {
+        t_lastError = 2; // ERROR_FILE_NOT_FOUND
+        return false;
+    }
+    return DeleteFileAt(path);
+}
+
+PathState ExaminePath(const std::wstring& path) {
     struct stat info;
     if (::stat(Narrow(path).c_str(), &info) == 0) {
-        return true;
+        return PathState::Taken;
     }
-    return errno != ENOENT && errno != ENOTDIR && errno != ENAMETOOLONG;
+    if (errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG) {
+        return PathState::Free;
+    }
+    return PathState::Unexamined;
+}
+
+bool IsDirectory(const std::wstring& path) {
+    struct stat info;
+    return ::stat(Narrow(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::wstring CurrentDriveRoot() {
+    return host::TheSimulation().driveRoot;
 }
 
 bool TempDirectory(std::wstring& directory) {
@@ -169,6 +234,10 @@ bool EnvironmentVariable(const std::wstring& name, std::wstring& value) {
     }
     value = Widen(found);
     return true;
+}
+
+bool SetEnvironmentValue(const std::wstring& name, const std::wstring& value) {
+    return ::setenv(Narrow(name).c_str(), Narrow(value).c_str(), 1) == 0;
 }
 
 std::uint32_t LastError() {

@@ -6,6 +6,7 @@
 #include "platform/host/simulation.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <string>
 
@@ -94,20 +95,20 @@ bool FullPathName(const std::wstring& path, std::size_t capacity, std::wstring& 
     if (path.empty()) {
         return false;
     }
-    std::wstring full = path;
-    if (path.front() != L'/') {
-        char* current = ::realpath(".", nullptr);
-        if (current == nullptr) {
+    // As GetFullPathNameW: against the current directory, with "." and ".." worked out.
+    std::error_code error;
+    std::filesystem::path full(Narrow(path));
+    if (full.is_relative()) {
+        full = std::filesystem::current_path(error) / full;
+        if (error) {
             return false;
         }
-        const std::string directory(current);
-        std::free(current);
-        full = std::wstring(directory.begin(), directory.end()) + L"/" + path;
     }
-    if (full.size() >= capacity) {
+    const std::string text = full.lexically_normal().string();
+    if (text.size() >= capacity) {
         return false;
     }
-    fullPath = std::move(full);
+    fullPath.assign(text.begin(), text.end());
     return true;
 }
 

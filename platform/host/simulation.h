@@ -50,6 +50,10 @@ struct Simulation {
     bool snapshotWorks = true;
     int snapshotsTaken = 0;
     std::function<void(Simulation&)> afterSnapshot;
+    // What the naming rule takes for the root of the current drive.
+    std::wstring driveRoot = L"/";
+    // Runs just before a file is opened and held for reading: another process's moment.
+    std::function<void(const std::wstring& path)> beforeHeldOpen;
     // A compiled .res to use instead of the embedded one.
     std::shared_ptr<const std::vector<char>> resourceFile;
 };

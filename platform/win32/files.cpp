@@ -53,6 +53,38 @@ File OpenFileForWriting(const std::wstring& path, OpenMode mode, OpenResult& res
     return File(reinterpret_cast<std::intptr_t>(handle));
 }
 
+File OpenFileHeldForReading(const std::wstring& path) {
+    // Sharing read alone: while we hold it, no one can open the file for writing or deleting,
+    // and a rename needs delete access. Windows Installer only reads it, so it still gets in.
+    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return {};
+    }
+    return File(reinterpret_cast<std::intptr_t>(handle));
+}
+
+bool ReadFromFile(File& file, void* buffer, std::size_t capacity, std::size_t& read) {
+    DWORD got = 0;
+    const DWORD asked = capacity > MAXDWORD ? MAXDWORD : static_cast<DWORD>(capacity);
+    if (!ReadFile(AsHandle(file.Handle()), buffer, asked, &got, nullptr)) {
+        read = 0;
+        return false;
+    }
+    read = got;
+    return true;
+}
+
+bool IdentifyFile(File& file, FileId& id) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(AsHandle(file.Handle()), &info)) {
+        return false;
+    }
+    id.volume = info.dwVolumeSerialNumber;
+    id.index = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    return true;
+}
+
 bool SeekToEnd(File& file) {
     return SetFilePointer(AsHandle(file.Handle()), 0, nullptr, FILE_END) !=
            INVALID_SET_FILE_POINTER;
@@ -93,13 +125,47 @@ bool DeleteFileAt(const std::wstring& path) {
     return DeleteFileW(path.c_str()) != 0;
 }
 
-bool PathExists(const std::wstring& path) {
+bool DeleteFileIfSame(const std::wstring& path, const FileId& id) {
+    // Deleted through a handle on the very file we checked: a name swapped for a link to
+    // someone else's file (a classic way to turn an elevated clean-up against the system) is
+    // opened as the link, fails the check and is left alone.
+    HANDLE handle = CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    File file(reinterpret_cast<std::intptr_t>(handle));
+    FileId found;
+    if (!IdentifyFile(file, found) || !(found == id)) {
+        ::SetLastError(ERROR_FILE_NOT_FOUND);
+        return false;
+    }
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
+                                      sizeof disposition) != 0;
+}
+
+PathState ExaminePath(const std::wstring& path) {
     if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        return true;
+        return PathState::Taken;
     }
     const DWORD error = GetLastError();
-    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND &&
-           error != ERROR_INVALID_NAME;
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+        error == ERROR_INVALID_NAME) {
+        return PathState::Free;
+    }
+    return PathState::Unexamined;
+}
+
+bool IsDirectory(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::wstring CurrentDriveRoot() {
+    return L"\\";
 }
 
 bool TempDirectory(std::wstring& directory) {
@@ -125,6 +191,10 @@ bool EnvironmentVariable(const std::wstring& name, std::wstring& value) {
     }
     value.assign(buffer.data(), length);
     return true;
+}
+
+bool SetEnvironmentValue(const std::wstring& name, const std::wstring& value) {
+    return SetEnvironmentVariableW(name.c_str(), value.c_str()) != 0;
 }
 
 std::uint32_t LastError() {

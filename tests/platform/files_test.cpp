@@ -76,7 +76,38 @@ TEST_F(Win32Files, ExtractionNamesFollowTmpAndSkipTakenNames) {
 TEST_F(Win32Files, ExtractionIntoAMissingFolderCreatesNothing) {
     std::wstring path = dir_ + L"\\missing\\out.msp";
     EXPECT_FALSE(payload::ExtractPatch(path));
-    EXPECT_FALSE(platform::PathExists(dir_ + L"\\missing"));
+    EXPECT_EQ(platform::ExaminePath(dir_ + L"\\missing"), platform::PathState::Free);
+}
+
+TEST_F(Win32Files, AHeldFileKeepsOthersOutAndOnlyThatFileIsDeletedByIdentity) {
+    const std::wstring path = dir_ + L"\\copy";
+    platform::OpenResult result;
+    platform::FileId ours;
+    {
+        platform::File file =
+            platform::OpenFileForWriting(path, platform::OpenMode::CreateNew, result);
+        ASSERT_TRUE(platform::WriteToFile(file, "ours", 4));
+        ASSERT_TRUE(platform::IdentifyFile(file, ours));
+    }
+    {
+        platform::File held = platform::OpenFileHeldForReading(path);
+        ASSERT_TRUE(held.IsOpen());
+        EXPECT_FALSE(
+            platform::OpenFileForWriting(path, platform::OpenMode::OpenOrCreate, result).IsOpen());
+        EXPECT_FALSE(DeleteFileW(path.c_str()));
+        EXPECT_FALSE(MoveFileW(path.c_str(), (path + L".moved").c_str()));
+        char bytes[8] = {};
+        std::size_t read = 0;
+        EXPECT_TRUE(platform::ReadFromFile(held, bytes, sizeof bytes, read));
+        EXPECT_EQ(std::string(bytes, read), "ours");
+    }
+    // Someone else's file under our name is left alone; our own is deleted.
+    ASSERT_TRUE(MoveFileW(path.c_str(), (path + L".ours").c_str()));
+    platform::OpenFileForWriting(path, platform::OpenMode::CreateNew, result);
+    EXPECT_FALSE(platform::DeleteFileIfSame(path, ours));
+    EXPECT_EQ(platform::ExaminePath(path), platform::PathState::Taken);
+    EXPECT_TRUE(platform::DeleteFileIfSame(path + L".ours", ours));
+    EXPECT_EQ(platform::ExaminePath(path + L".ours"), platform::PathState::Free);
 }
 
 TEST_F(Win32Files, ATemporaryDirectoryTooLongFails) {

@@ -109,6 +109,33 @@ TEST_F(Extraction, TmpMustNameAnExistingDirectory) {
     EXPECT_EQ(name, scratchWide_ + L"/MSP2");
 }
 
+TEST_F(Extraction, WhatCannotBeExaminedIsPassedOverAndEndsTheNamingEarly) {
+    // A folder that answers neither yes nor no (a link loop here; an unreachable share or an
+    // empty drive on Windows) is not taken for the temporary folder.
+    fs::create_directory_symlink(scratch_ / "loop", scratch_ / "loop");
+    setenv("TMP", (scratch_ / "loop").c_str(), 1);
+    std::wstring name;
+    ASSERT_TRUE(payload::NextTempName(scratchWide_ + L"/", name));
+    EXPECT_EQ(name, scratchWide_ + L"/MSP2");
+
+    // In a folder whose names cannot be examined, the naming gives up after a short run
+    // instead of walking the counter towards 2^31.
+    const fs::path folder = scratch_ / "names";
+    fs::create_directory(folder);
+    for (int n = 3; n < 100; ++n) {
+        const fs::path entry = folder / ("MSP" + std::to_string(n));
+        fs::create_symlink(entry, entry);
+    }
+    setenv("TMP", folder.c_str(), 1);
+    EXPECT_FALSE(payload::NextTempName(L"", name));
+    std::wstring path;
+    EXPECT_FALSE(payload::ExtractPatch(path));
+    EXPECT_TRUE(path.empty());
+    setenv("TMP", scratch_.c_str(), 1);
+    ASSERT_TRUE(payload::NextTempName(L"", name));
+    EXPECT_LT(std::stoi(name.substr(name.rfind(L"MSP") + 3)), 100) << "the walk stopped early";
+}
+
 TEST_F(Extraction, AnUnusableTemporaryDirectoryFailsWithAnEmptyPath) {
     setenv("TMP", std::string(1100, 'd').c_str(), 1);
     std::wstring path;

@@ -5,8 +5,12 @@
 #include "install/run_install.h"
 #include "messages/presenter.h"
 #include "payload/resource_store.h"
+#include "payload/temp_name.h"
 #include "platform/host/simulation.h"
 #include "test_support.h"
+
+#include <fstream>
+#include <functional>
 
 namespace {
 
@@ -113,11 +117,20 @@ TEST_F(Installation, AdvertisedCountsAsInstalledOtherStatesDoNot) {
     }
 }
 
-TEST_F(Installation, AMissingPropertyReadsAsEmpty) {
+TEST_F(Installation, AMissingPropertyReadsAsEmptyALongOneAsItsFirst1023Characters) {
     InstalledProduct product;
     TheSimulation().products[kA] = product;
     EXPECT_EQ(install::ReadProductProperty(kA, L"VersionString"), L"");
     EXPECT_EQ(install::ReadProductProperty(kB, L"ProductName"), L"");
+    // The simulated installer leaves the buffer empty on "more data", as Wine's does.
+    for (std::size_t length : {1023u, 1024u, 1208u, 40000u}) {
+        std::wstring name;
+        for (std::size_t i = 0; i < length; ++i) {
+            name.push_back(static_cast<wchar_t>(L'A' + i % 26));
+        }
+        TheSimulation().products[kA].properties[L"ProductName"] = name;
+        EXPECT_EQ(install::ReadProductProperty(kA, L"ProductName"), name.substr(0, 1023)) << length;
+    }
 }
 
 TEST_F(Installation, TheGuardMatchesWholeFileNamesIgnoringCase) {
@@ -269,7 +282,7 @@ TEST_F(Installation, NoTargetInstalledShows307AndNeverTheDialog) {
     EXPECT_EQ(TheSimulation().snapshotsTaken, 0);
     ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u);
     EXPECT_NE(TheSimulation().shownBoxes[0].text.find(L"could not be located"), std::wstring::npos);
-    EXPECT_TRUE(TempCopyExists());
+    EXPECT_FALSE(TempCopyExists());
 }
 
 TEST_F(Installation, CancellingTheDialogTouchesNothing) {
@@ -286,7 +299,7 @@ TEST_F(Installation, CancellingTheDialogTouchesNothing) {
     EXPECT_EQ(failure.rfind(L"A problem prevented", 0), 0u)
         << "the 300 after a cancel is in the user's language";
     EXPECT_EQ(failure.substr(failure.size() - 16), L"Error Code: 1602");
-    EXPECT_TRUE(TempCopyExists());
+    EXPECT_FALSE(TempCopyExists());
 }
 
 TEST_F(Installation, QuietShowsOnlyTheDialog) {
@@ -311,16 +324,87 @@ TEST_F(Installation, TheTargetFirstInTheListStopsBeforeLaterProducts) {
     prototype.applicableVersions = L"8.2.0.5,8.1.0.4,";
     install::DiscoverProducts(prototype, std::wstring(kA) + L";" + kB);
     install::RunTally tally;
-    EXPECT_FALSE(install::InstallProducts(install::ProductList(), L"C:\\MSP2", tally));
+    EXPECT_EQ(install::InstallProducts(install::ProductList(), L"C:\\MSP2", tally),
+              install::ProductsOutcome::StoppedUpToDate);
     EXPECT_TRUE(TheSimulation().configureCalls.empty());
-    ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u) << "the second product is never examined";
-    payload::SetMessageLanguage(1031);
-    std::wstring german;
-    payload::LoadResString(306, german, 256);
-    EXPECT_EQ(TheSimulation().shownBoxes[0].text.substr(0, german.find(L"%s")),
-              german.substr(0, german.find(L"%s")));
-    EXPECT_EQ(TheSimulation().threadLocale, 1031u) << "not reset on this way out";
+    EXPECT_EQ(messages::CurrentProductName(), L"Corvath A") << "the second is never examined";
+    EXPECT_EQ(TheSimulation().threadLocale, 1031u) << "its 306 comes in its language";
+    EXPECT_EQ(payload::MessageLanguage(), 1031u);
     EXPECT_EQ(install::ExitCodeFor(tally), 0u);
+}
+
+TEST_F(Installation, RelativeFoldersStillGiveWindowsInstallerAFullPath) {
+    // TMP relative, and the naming's fallbacks: the drive's root ("\\" on Windows, relative to
+    // the current drive), then the current directory.
+    const fs::path previous = fs::current_path();
+    fs::current_path(scratch_);
+    fs::create_directory(scratch_ / "rel");
+    fs::create_directory(scratch_ / "root");
+    struct Row {
+        const char* tmp;
+        const wchar_t* root;
+        const wchar_t* copy;
+    };
+    const Row rows[] = {
+        {"rel", L"/", L"/rel/MSP2"},
+        {"missing", L"root", L"/root/MSP2"},
+        {"missing", L"no-root", L"/MSP2"},
+    };
+    for (const Row& row : rows) {
+        install::ProductList().clear();
+        TheSimulation().configureCalls.clear();
+        payload::ResetTempNameCounter();
+        setenv("TMP", row.tmp, 1);
+        TheSimulation().driveRoot = row.root;
+        TheSimulation().products[kA] = Product(L"8.1.0.4", L"1033");
+        const install::InstallResult result = install::RunInstall();
+        EXPECT_EQ(result.exitCode, 0u) << row.tmp;
+        ASSERT_EQ(TheSimulation().configureCalls.size(), 1u) << row.tmp;
+        EXPECT_EQ(TheSimulation().configureCalls[0].commandLine.rfind(
+                      L"PATCH=\"" + scratchWide_ + row.copy + L"\" ", 0),
+                  0u)
+            << row.tmp;
+        EXPECT_FALSE(fs::exists(scratch_ / fs::path(row.copy).relative_path())) << row.tmp;
+        // A missing temporary folder is replaced, for Windows Installer, by the copy's.
+        const fs::path folder = (scratch_ / fs::path(row.copy).relative_path()).parent_path() / "";
+        EXPECT_EQ(fs::path(std::getenv("TMP")), row.tmp == std::string("rel") ? "rel" : folder)
+            << row.tmp;
+    }
+    fs::current_path(previous);
+}
+
+TEST_F(Installation, ACopyThatIsNotThePackageIsNeverApplied) {
+    TheSimulation().products[kA] = Product(L"8.1.0.4", L"1031");
+    // Another process of the user's, in the moment between our write and our hold: it changes
+    // one byte of our file, or puts a file of its own in its place (even the same bytes).
+    const std::function<void(const std::wstring&)> tamperings[] = {
+        [](const std::wstring& path) {
+            std::fstream(fs::path(path), std::ios::in | std::ios::out | std::ios::binary)
+                .seekp(5000)
+                .put('!');
+        },
+        [](const std::wstring& path) {
+            const fs::path file(path);
+            fs::copy_file(file, file.string() + ".theirs");
+            fs::remove(file);
+            fs::rename(file.string() + ".theirs", file);
+        },
+    };
+    for (std::size_t i = 0; i < std::size(tamperings); ++i) {
+        install::ProductList().clear();
+        TheSimulation().shownBoxes.clear();
+        fs::remove(scratch_ / "MSP2");
+        payload::ResetTempNameCounter();
+        TheSimulation().beforeHeldOpen = tamperings[i];
+        const install::InstallResult result = install::RunInstall();
+        EXPECT_EQ(result.exitCode, 1603u) << i;
+        EXPECT_TRUE(TheSimulation().configureCalls.empty()) << i;
+        ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u) << i;
+        const std::wstring& failure = TheSimulation().shownBoxes[0].text;
+        EXPECT_EQ(failure.substr(failure.size() - 16), L"Error Code: 1392") << i;
+        // Our own file, spoilt, is deleted; a stand-in is not ours to delete.
+        EXPECT_EQ(TempCopyExists(), i == 1) << i;
+    }
 }
 
 TEST_F(Installation, AnEmptyLanguageMeansTheUsersAndARefusedOneChangesNothing) {

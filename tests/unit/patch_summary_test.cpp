@@ -69,14 +69,14 @@ TEST_F(PatchSummary, APathWhoseFullFormDoesNotFitIsNeverOpened) {
     EXPECT_EQ(targets, L"old");
 }
 
-TEST_F(PatchSummary, TheProductListIsShownEvenWhenQuietAndItsCopyStays) {
+TEST_F(PatchSummary, TheProductListIsShownEvenWhenQuietAndItsCopyIsDeleted) {
     messages::SetQuiet(true);
     payload::ShowPatchTargets();
     ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u);
     EXPECT_EQ(TheSimulation().shownBoxes[0].caption, L"List of Products");
     EXPECT_EQ(TheSimulation().shownBoxes[0].type, 0x00050000u);
     EXPECT_EQ(TheSimulation().shownBoxes[0].text.size(), 857u);
-    EXPECT_TRUE(std::filesystem::exists(scratch_ / "MSP2"));
+    EXPECT_FALSE(std::filesystem::exists(scratch_ / "MSP2"));
 }
 
 TEST_F(PatchSummary, AnUnusableTemporaryFolderShowsAnEmptyList) {

@@ -1,0 +1,85 @@
+#include "payload/patch_copy.h"
+
+#include "payload/extract_patch.h"
+#include "payload/resource_store.h"
+#include "platform/msi.h"
+
+#include <cstring>
+#include <vector>
+
+namespace payload {
+namespace {
+
+constexpr std::size_t kFullPathCapacity = 260;
+constexpr std::size_t kBlockSize = 256 * 1024;
+constexpr std::uint32_t kErrorFileCorrupt = 1392;
+
+} // namespace
+
+bool IsEmbeddedPackage(platform::File& file) {
+    const platform::ResourceRef package = FindResourceEntry(L"MSP", L"IDR_MSP");
+    const std::uint32_t size = ResourceSize(package);
+    const std::byte* bytes = ResourceBytes(package);
+    if (size == 0 || bytes == nullptr) {
+        return false;
+    }
+    std::vector<std::byte> block(kBlockSize);
+    std::size_t offset = 0;
+    for (;;) {
+        std::size_t read = 0;
+        if (!platform::ReadFromFile(file, block.data(), block.size(), read)) {
+            return false;
+        }
+        if (read == 0) {
+            return offset == size;
+        }
+        if (read > size - offset || std::memcmp(block.data(), bytes + offset, read) != 0) {
+            return false;
+        }
+        offset += read;
+    }
+}
+
+bool PatchCopy::Make() {
+    Remove();
+    if (!ExtractPatch(path_, &written_)) {
+        path_.clear();
+        return false;
+    }
+    made_ = true;
+    // Windows Installer resolves a relative PATCH= against its own folder, not ours.
+    std::wstring fullPath;
+    if (!platform::FullPathName(path_, kFullPathCapacity, fullPath)) {
+        Remove();
+        return false;
+    }
+    path_ = std::move(fullPath);
+
+    hold_ = platform::OpenFileHeldForReading(path_);
+    if (!hold_.IsOpen()) {
+        Remove();
+        return false;
+    }
+    // The name was free to change hands between our write and our hold: the held file must be
+    // the one we wrote and hold exactly the package.
+    platform::FileId held;
+    if (!platform::IdentifyFile(hold_, held) || !(held == written_) || !IsEmbeddedPackage(hold_)) {
+        Remove();
+        platform::SetLastError(kErrorFileCorrupt);
+        return false;
+    }
+    return true;
+}
+
+void PatchCopy::Remove() {
+    if (!made_) {
+        return;
+    }
+    const std::uint32_t error = platform::LastError();
+    hold_.Close();
+    platform::DeleteFileIfSame(path_, written_);
+    made_ = false;
+    platform::SetLastError(error);
+}
+
+} // namespace payload

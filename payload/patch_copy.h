@@ -1,0 +1,42 @@
+// The copy of the embedded patch that a job reads and hands to Windows Installer.
+#pragma once
+
+#include "platform/files.h"
+
+#include <string>
+
+namespace payload {
+
+// Extracted to a new file in the temporary directory, then held so that nobody can change,
+// rename or delete it, and checked byte for byte against the embedded package through that
+// hold: an elevated run must apply the package it carries, not what another process of the
+// user put in its place. Deleted when the job lets go of it, on every way out.
+class PatchCopy {
+  public:
+    PatchCopy() = default;
+    PatchCopy(const PatchCopy&) = delete;
+    PatchCopy& operator=(const PatchCopy&) = delete;
+    ~PatchCopy() { Remove(); }
+
+    // False when the copy cannot be written or held, or is not the package; whatever was
+    // written is removed again and the thread's last error tells why (1392, ERROR_FILE_CORRUPT,
+    // for a copy that is not the package).
+    bool Make();
+    // The copy's full path, as Windows Installer must be given it; empty until made.
+    const std::wstring& Path() const { return path_; }
+    // Lets go of the copy and deletes it if it is still the file we wrote; a name that now
+    // leads elsewhere is left alone. Does nothing the second time; keeps the thread's last error.
+    void Remove();
+
+  private:
+    std::wstring path_;
+    platform::FileId written_;
+    platform::File hold_;
+    bool made_ = false;
+};
+
+// True when the file read from `file`, from its current position to its end, is exactly the
+// embedded package. Reads in blocks: the package is never copied in memory.
+bool IsEmbeddedPackage(platform::File& file);
+
+} // namespace payload
