@@ -421,13 +421,14 @@ prefix_temp_dir() {
     prefix_path "$win"
 }
 
-# small_disk SIZE: a tmpfs of SIZE (e.g. 16k) mounted for this script and seen by the prefix as
-# T:\; its Unix path in SMALL_DISK. Mounting needs root: without it the check fails, loudly.
+# small_disk SIZE [ro]: a tmpfs of SIZE (e.g. 16k), read-only with "ro", mounted for this script
+# and seen by the prefix as T:\; its Unix path in SMALL_DISK. Mounting needs root: without it the
+# check fails, loudly.
 small_disk() {
     SMALL_DISK="$CORVATH_WINE_WORK_DIR/small-disk.$$"
     mkdir -p "$SMALL_DISK"
     on_exit rmdir "$SMALL_DISK"
-    if ! mount -t tmpfs -o "size=$1" tmpfs "$SMALL_DISK" 2>/dev/null; then
+    if ! mount -t tmpfs -o "size=$1${2:+,$2}" tmpfs "$SMALL_DISK" 2>/dev/null; then
         fail "mount a $1 tmpfs (needs root)" "mounted" "refused"
         return 1
     fi
@@ -583,17 +584,23 @@ exact_name_regex() {
     printf '^%s$' "$(printf '%s' "$1" | sed 's/[][\.|$(){}?+*^]/\\&/g')"
 }
 
+# wait_box CAPTION: waits until a box captioned CAPTION is shown and prints its window id.
+wait_box() {
+    local wid
+    [[ -n ${DISPLAY:-} ]] || die "wait_box needs display_start"
+    wid=$(timeout "${CORVATH_BOX_TIMEOUT:-30}" xdotool search --sync --onlyvisible \
+        --name "$(exact_name_regex "$1")" 2>/dev/null | head -n 1) || true
+    [[ -n $wid ]] && printf '%s\n' "$wid"
+}
+
 # answer_box CAPTION KEY PNG: waits for a box captioned CAPTION, saves a screenshot of the screen,
 # presses KEY (Return: the default button, Escape: Cancel) and waits for the box to go.
 # Never mnemonic letters (the box ignores them and hangs) nor windowclose (the X window goes,
 # MessageBoxW stays blocked).
 answer_box() {
     local caption=$1 key=$2 png=$3 regex wid i
-    [[ -n ${DISPLAY:-} ]] || die "answer_box needs display_start"
     regex=$(exact_name_regex "$caption")
-    wid=$(timeout "${CORVATH_BOX_TIMEOUT:-30}" xdotool search --sync --onlyvisible --name "$regex" \
-        2>/dev/null | head -n 1) || true
-    [[ -n $wid ]] || return 1
+    wid=$(wait_box "$caption") || return 1
     xdotool windowfocus --sync "$wid" >/dev/null 2>&1 || true
     # Mapped is not painted yet.
     sleep 0.3

@@ -93,12 +93,6 @@ assert_temp_copy_deleted() {
     assert_eq "" "$(temp_copies)" "the temporary copy is deleted"
 }
 
-assert_temp_copy_kept() {
-    local copies
-    copies=$(temp_copies)
-    assert_eq 1 "$(grep -c . <<<"$copies")" "one temporary copy is left"
-    [[ -z $copies ]] || assert_file_eq "$sample" "$TEMP_DIR/${copies%%$'\n'*}" "it is the patch"
-}
 
 # --- cases without a display -----------------------------------------------------------------
 
@@ -113,6 +107,7 @@ start_host_program
 run_pack none
 stop_host_program
 assert_boxes "boxes" "$(box en-US 307 311 0x00050010)"
+assert_temp_copy_deleted
 assert_exit 1642
 
 begin_case "corvath-de 8.1.0.4, English user: patched, 301 in German; exit 0"
@@ -163,7 +158,7 @@ if ((${run_took%.*} < 10)); then pass "the run ends within 10 s (${run_took}s)";
 fi
 assert_untouched "$de" corvath-de 8.1.0.4
 assert_file_eq "$(host_program_exe 8.1.0.4)" "$(installed_exe)" "corvath.exe is still the 8.1.0.4 build"
-assert_temp_copy_kept
+assert_temp_copy_deleted
 assert_exit 1602
 
 begin_case "corvath-current 8.2.0.5 only: 306 in the user's language, nothing applied; exit 0"
@@ -230,12 +225,25 @@ assert_patched "$de" corvath-de
 assert_temp_copy_deleted
 assert_exit 0
 
-begin_case "corvath.exe running, Cancel: 300, nothing touched, the copy left; exit 1602"
+begin_case "corvath.exe running, Cancel: the copy is held while the box waits, then deleted; exit 1602"
 restore_prefix de
 start_host_program
-run_answering "$traces/cancel.trace" \
-    "Installation Error" Escape "$shots/running-cancel.png" \
-    "Installation Error" Return "$shots/running-cancel-300.png" -- wine "$CORVATH_SP_EXE"
+(
+    run_traced "$traces/cancel.trace" -- wine "$CORVATH_SP_EXE"
+    exit "$LAST_RC"
+) &
+sp_pid=$!
+wait_box "Installation Error" >/dev/null || fail "the running-program box"
+# Another process of the same user, while the pack waits with its copy extracted.
+WINEDEBUG=-all wine cmd /c 'echo changed>>%TMP%\MSP2' >/dev/null 2>&1 || true
+WINEDEBUG=-all wine cmd /c 'ren %TMP%\MSP2 MSP9' >/dev/null 2>&1 || true
+WINEDEBUG=-all wine cmd /c 'del %TMP%\MSP2' >/dev/null 2>&1 || true
+assert_file_eq "$sample" "$TEMP_DIR/MSP2" "nobody can write, rename or delete the held copy"
+assert_eq "MSP2" "$(temp_copies | paste -sd ' ')" "no other name appeared"
+answer_box "Installation Error" Escape "$shots/running-cancel.png" || fail "the running-program box"
+answer_box "Installation Error" Return "$shots/running-cancel-300.png" || fail "the 300 box"
+LAST_RC=0
+wait "$sp_pid" || LAST_RC=$?
 stop_host_program
 BOXES=$(message_boxes "$traces/cancel.trace")
 assert_eq "$(running_box)" "$(pack_boxes | sed -n 1p)" "first box: programs running"
@@ -245,7 +253,7 @@ assert_eq 2 "$(grep -c . <<<"$BOXES")" "two boxes"
 assert_eq "2 1" "$(box_answers)" "answers"
 assert_untouched "$de" corvath-de 8.1.0.4
 assert_file_eq "$(host_program_exe 8.1.0.4)" "$(installed_exe)" "corvath.exe is still the 8.1.0.4 build"
-assert_temp_copy_kept
+assert_temp_copy_deleted
 assert_exit 1602
 
 begin_case "/q with corvath.exe running: the running-program box still asks; Cancel shows nothing more"

@@ -27,13 +27,11 @@ if [[ $complete == cut ]]; then
 else
     assert_eq "$expected_list" "$text" "text"
 fi
-assert_eq "MSP2" "$(cd "$TEMP_UNIX" && echo MSP*)" "the temporary copy stays"
-assert_file_eq "$sample" "$TEMP_UNIX/MSP2" "the temporary copy is the patch"
+assert_eq "" "$(cd "$TEMP_UNIX" && find . -name 'MSP*')" "the temporary copy is deleted"
 
-begin_case "/q /i still shows the list, and leaves one more copy"
+begin_case "/q /i still shows the list"
 run_pack quiet /q /i
 assert_eq "List of Products" "$(cut -f2 <<<"$BOXES")" "caption under /q"
-assert_eq "MSP2 MSP3" "$(cd "$TEMP_UNIX" && echo MSP*)" "temporary folder"
 
 begin_case "/i without a usable temporary folder shows an empty list"
 long='C:\'$(printf 'd%.0s' {1..1100})
@@ -41,7 +39,7 @@ run_pack_exe cmd no-temp /c "set TMP=$long&& set TEMP=$long&& $(win_path "$CORVA
 assert_eq $'\tList of Products\t0x00050000' "$(cut -f1-3 <<<"$BOXES")" "an empty box"
 # Through cmd, whose exit code is the pack's; 1603 arrives as 67.
 assert_eq $((1603 & 255)) "$LAST_RC" "exit code 1603"
-assert_eq "MSP2 MSP3" "$(cd "$TEMP_UNIX" && echo MSP*)" "no copy written"
+assert_eq "" "$(cd "$TEMP_UNIX" && find . -name 'MSP*')" "no copy written"
 
 begin_case "/e FILE /i: the patch is written, then the list shown"
 run_pack e-then-i /e 'C:\first.msp' /i
