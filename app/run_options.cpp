@@ -22,31 +22,51 @@ bool EqualsInsensitiveAscii(const std::wstring& argument, const wchar_t* switchT
     return i == argument.size();
 }
 
+// One row per switch, tried in order; the first that matches decides.
+struct Switch {
+    const wchar_t* text;            // lower case
+    bool RunOptions::*flag;         // set when the switch is seen
+    bool isJob;                     // a job switch: no default installation
+    std::wstring RunOptions::*path; // takes the next argument, whatever it is, when there is one
+    bool endsParse;
+};
+
+constexpr Switch kSwitches[] = {
+    {L"/q", &RunOptions::quiet, false, nullptr, false},
+    {L"/e", &RunOptions::extractRequested, true, &RunOptions::extractPath, false},
+    {L"/p", &RunOptions::patchListRequested, true, &RunOptions::patchListPath, false},
+    {L"/i", &RunOptions::listProductsRequested, true, nullptr, true},
+    {L"/norestart", &RunOptions::noRestart, false, nullptr, false},
+    {L"/log", &RunOptions::logRequested, false, &RunOptions::logPath, false},
+    {L"/?", &RunOptions::helpRequested, false, nullptr, false},
+    {L"/h", &RunOptions::helpRequested, false, nullptr, false},
+};
+
 } // namespace
 
 void ParseArguments(const std::vector<std::wstring>& arguments, RunOptions& options) {
     for (std::size_t i = 1; i < arguments.size(); ++i) {
-        const std::wstring& argument = arguments[i];
-        if (EqualsInsensitiveAscii(argument, L"/q")) {
-            options.quiet = true;
-        } else if (EqualsInsensitiveAscii(argument, L"/e") ||
-                   EqualsInsensitiveAscii(argument, L"/p")) {
-            const bool extract = LowerAscii(argument[1]) == L'e';
-            (extract ? options.extractRequested : options.patchListRequested) = true;
-            options.installDefault = false;
-            if (i + 1 < arguments.size()) {
+        for (const Switch& entry : kSwitches) {
+            if (!EqualsInsensitiveAscii(arguments[i], entry.text)) {
+                continue;
+            }
+            options.*entry.flag = true;
+            if (entry.isJob) {
+                options.installDefault = false;
+            }
+            if (entry.path != nullptr && i + 1 < arguments.size()) {
                 // The only recoverable allocation failure: the switches seen so far stand.
                 try {
-                    (extract ? options.extractPath : options.patchListPath) = arguments[i + 1];
+                    options.*entry.path = arguments[i + 1];
                 } catch (const std::bad_alloc&) {
                     return;
                 }
                 ++i;
             }
-        } else if (EqualsInsensitiveAscii(argument, L"/i")) {
-            options.listProductsRequested = true;
-            options.installDefault = false;
-            return;
+            if (entry.endsParse) {
+                return;
+            }
+            break;
         }
     }
 }

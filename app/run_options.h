@@ -14,11 +14,16 @@ struct RunOptions {
     bool patchListRequested = false;
     std::wstring patchListPath;
     bool listProductsRequested = false;
+    bool noRestart = false; // a restart the patch needs is reported, not performed
+    bool logRequested = false;
+    std::wstring logPath; // the run log goes here instead of the temporary folder
+    bool helpRequested = false;
 };
 
 // Applies the switches in `arguments` (argument 0, the program, is skipped) to `options`.
-// Switches are whole tokens, A-Z case ignored: /q, /e <path>, /p <path>, /i. The argument after
-// /e or /p is taken as the path whatever it is; /i ends the parse. Anything else is ignored.
+// Switches are whole tokens, A-Z case ignored: /q, /e <path>, /p <path>, /i, /norestart,
+// /log <path>, /? and /h. The argument after /e, /p or /log is taken as the path whatever it
+// is; /i ends the parse. Anything else is ignored.
 void ParseArguments(const std::vector<std::wstring>& arguments, RunOptions& options);
 
 // Reads the process's own command line; a line that cannot be split selects no switch.

@@ -81,6 +81,35 @@ TEST(CommandLine, ListingProductsEndsTheParse) {
     EXPECT_TRUE(options.listProductsRequested);
 }
 
+TEST(CommandLine, RestartLogAndHelpSwitchesFollowTheSameRules) {
+    app::RunOptions options = Parse({L"/NoRestart", L"/LOG", L"C:\\logs\\sp.log", L"/q"});
+    EXPECT_TRUE(options.noRestart);
+    EXPECT_TRUE(options.logRequested);
+    EXPECT_EQ(options.logPath, L"C:\\logs\\sp.log");
+    EXPECT_TRUE(options.quiet);
+    EXPECT_TRUE(options.installDefault) << "none of them is a job";
+
+    options = Parse({L"/log", L"/q"}); // the next argument is the path, whatever it is
+    EXPECT_EQ(options.logPath, L"/q");
+    EXPECT_FALSE(options.quiet);
+
+    options = Parse({L"/log"}); // the last token: the flag, no path
+    EXPECT_TRUE(options.logRequested);
+    EXPECT_TRUE(options.logPath.empty());
+
+    options = Parse({L"/i", L"/log", L"x.log"}); // nothing after /i is read
+    EXPECT_TRUE(options.listProductsRequested);
+    EXPECT_FALSE(options.logRequested);
+
+    EXPECT_TRUE(Parse({L"/?"}).helpRequested);
+    EXPECT_TRUE(Parse({L"/H"}).helpRequested);
+    for (const wchar_t* ignored : {L"/norestar", L"-norestart", L"/logs", L"?", L"/help"}) {
+        const app::RunOptions other = Parse({ignored});
+        EXPECT_FALSE(other.noRestart || other.logRequested || other.helpRequested)
+            << std::wstring(ignored);
+    }
+}
+
 TEST(CommandLine, SeveralJobsCanBeAskedForAtOnce) {
     const app::RunOptions options = Parse({L"/p", L"list.txt", L"/e", L"x.msp", L"/q"});
     EXPECT_TRUE(options.extractRequested);
