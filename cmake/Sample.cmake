@@ -19,6 +19,7 @@ find_program(CORVATH_MSIBUILD msibuild REQUIRED)
 #   fails      its own custom action fails every patching run
 #   long-name  a ProductName of 1,208 characters, longer than the 1,024 an installer property
 #              buffer holds
+#   restart    patching it asks for a restart (ScheduleReboot on PATCH)
 set(_corvath_sample_products
     "corvath-de|1|8.1.0.4|1031|-"
     "corvath-fr|2|8.1.0.4|1036|-"
@@ -27,7 +28,8 @@ set(_corvath_sample_products
     "corvath-current|5|8.2.0.5|1033|-"
     "corvath-old|6|8.0.0.0|1033|-"
     "corvath-failing|7|8.1.0.4|1033|fails"
-    "corvath-longname|8|8.0.0.0|1033|long-name")
+    "corvath-longname|8|8.0.0.0|1033|long-name"
+    "corvath-restart|9|8.1.0.4|1033|restart")
 
 # "Corvath " and then 120 numbered blocks of ten characters: 1,208 in all, each part findable.
 set(_corvath_long_name "Corvath ")
@@ -78,6 +80,10 @@ function(corvath_add_sample)
             # on PATCH, turned here into one that fails the installation.
             list(APPEND finish COMMAND "${CORVATH_MSIBUILD}" "${msi}.part" -q
                 "UPDATE CustomAction SET Type = 19, Source = '', Target = 'Corvath cannot be patched (sample product that refuses patches).' WHERE Action = 'RefusePatch'")
+        elseif(special STREQUAL "restart")
+            # Right after InstallFinalize, only when a patch is being applied.
+            list(APPEND finish COMMAND "${CORVATH_MSIBUILD}" "${msi}.part" -q
+                "INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('ScheduleReboot', 'PATCH', 6601)")
         elseif(special STREQUAL "long-name")
             list(APPEND finish COMMAND "${CORVATH_MSIBUILD}" "${msi}.part" -q
                 "UPDATE Property SET Value = '${_corvath_long_name}' WHERE Property = 'ProductName'")

@@ -45,6 +45,7 @@ const Product products[] = {
     {"corvath-en.msi", 3, "8.1.0.4", "1033"},      {"corvath-pl.msi", 4, "8.1.0.4", "1045"},
     {"corvath-current.msi", 5, "8.2.0.5", "1033"}, {"corvath-old.msi", 6, "8.0.0.0", "1033"},
     {"corvath-failing.msi", 7, "8.1.0.4", "1033"}, {"corvath-longname.msi", 8, "8.0.0.0", "1033"},
+    {"corvath-restart.msi", 9, "8.1.0.4", "1033"},
 };
 
 } // namespace
@@ -87,16 +88,20 @@ TEST(SampleProducts, FileTableIsWhatTheTransformsAddress) {
     }
 }
 
-TEST(SampleProducts, OnlyTheFailingProductRefusesPatches) {
+TEST(SampleProducts, OnlyTheFailingProductRefusesPatchesOnlyTheRestartOneAsksForARestart) {
     for (const Product& p : products) {
-        const bool failing = std::string(p.msi) == "corvath-failing.msi";
+        const std::string name = p.msi;
         bool error_action = false;
         for (const auto& row : table_rows(p.msi, "CustomAction"))
             error_action = error_action || (row.size() >= 2 && row[1] == "19");
-        bool scheduled_on_patch = false;
+        std::string on_patch;
         for (const auto& row : table_rows(p.msi, "InstallExecuteSequence"))
-            scheduled_on_patch = scheduled_on_patch || (row.size() >= 2 && row[1] == "PATCH");
-        EXPECT_EQ(error_action, failing) << p.msi;
-        EXPECT_EQ(scheduled_on_patch, failing) << p.msi;
+            if (row.size() >= 2 && row[1] == "PATCH")
+                on_patch += row[0] + ";";
+        EXPECT_EQ(error_action, name == "corvath-failing.msi") << p.msi;
+        EXPECT_EQ(on_patch, name == "corvath-failing.msi"   ? "RefusePatch;"
+                            : name == "corvath-restart.msi" ? "ScheduleReboot;"
+                                                            : "")
+            << p.msi;
     }
 }
