@@ -1,5 +1,7 @@
 #include "app/dispatch.h"
 
+#include "app/help.h"
+#include "app/logging.h"
 #include "install/exit_code.h"
 #include "install/product.h"
 #include "install/run_install.h"
@@ -7,31 +9,48 @@
 #include "payload/extract_patch.h"
 #include "payload/patch_list.h"
 #include "payload/patch_summary.h"
+#include "platform/system.h"
 
 namespace app {
 
 int Dispatch(RunOptions& options) {
+    const std::uint64_t startedAt = platform::MonotonicMicroseconds();
     messages::SetQuiet(options.quiet);
+    StartLogging(options);
     std::uint32_t exitCode = install::kExitSuccess;
-    if (options.installDefault) {
-        exitCode = install::RunInstall().exitCode;
+    std::wstring reason;
+    if (options.helpRequested) {
+        ShowHelp();
+        reason = L"the help was shown; nothing else is done";
+    } else if (options.installDefault) {
+        install::InstallSettings settings;
+        settings.noRestart = options.noRestart;
+        settings.installerLog = InstallerLogPath();
+        settings.installerLogIsNew = options.logPath.empty();
+        const install::InstallResult result = install::RunInstall(settings);
+        exitCode = result.exitCode;
+        reason = result.reason;
     } else {
         // Each job runs whatever became of the one before; any that failed fails the run.
-        bool failed = false;
-        if (options.extractRequested) {
-            failed |= !payload::ExtractPatch(options.extractPath);
+        std::wstring failed;
+        if (options.extractRequested && !payload::ExtractPatch(options.extractPath)) {
+            failed += L" /e";
         }
         if (options.patchListRequested) {
             bool complete = false;
             payload::WritePatchList(options.patchListPath, &complete);
-            failed |= !complete;
+            if (!complete) {
+                failed += L" /p";
+            }
         }
-        if (options.listProductsRequested) {
-            failed |= !payload::ShowPatchTargets();
+        if (options.listProductsRequested && !payload::ShowPatchTargets()) {
+            failed += L" /i";
         }
-        exitCode = failed ? install::kExitFailure : install::kExitSuccess;
+        exitCode = failed.empty() ? install::kExitSuccess : install::kExitFailure;
+        reason = failed.empty() ? L"every job done" : L"failed:" + failed;
     }
     install::ProductList().clear();
+    FinishLogging(exitCode, reason, startedAt);
     return static_cast<int>(exitCode);
 }
 

@@ -102,7 +102,15 @@ function(corvath_configure_pack)
 #define CORVATH_SP_BUILD_DATE \"${build_date}\"
 ")
 
-  add_custom_target(corvath_pack_inputs DEPENDS ${patch} ${record_files})
+  set(digest_header ${include_dir}/patch_digest.h)
+  add_custom_command(OUTPUT ${digest_header}
+    COMMAND ${CMAKE_COMMAND} -DPATCH=${patch} -DOUT=${digest_header}
+      -P ${CMAKE_SOURCE_DIR}/cmake/PatchDigest.cmake
+    DEPENDS ${patch} ${CMAKE_SOURCE_DIR}/cmake/PatchDigest.cmake
+    COMMENT "Taking the SHA-256 of the patch to embed"
+    VERBATIM)
+
+  add_custom_target(corvath_pack_inputs DEPENDS ${patch} ${record_files} ${digest_header})
   if(makers)
     add_dependencies(corvath_pack_inputs ${makers})
   endif()
@@ -113,7 +121,7 @@ function(corvath_configure_pack)
   set(CORVATH_PACK_RC ${CMAKE_SOURCE_DIR}/resources/corvath-sp.rc PARENT_SCOPE)
   set(CORVATH_PACK_INCLUDE_DIR ${include_dir} PARENT_SCOPE)
   set(CORVATH_PACK_DEPENDS ${patch} ${record_files} ${resource_sources}
-    ${include_dir}/sp_config.h ${include_dir}/records.rc PARENT_SCOPE)
+    ${include_dir}/sp_config.h ${include_dir}/records.rc ${digest_header} PARENT_SCOPE)
 endfunction()
 
 # The host build reads the very resources the Windows build links: compiled by MinGW's windres.

@@ -24,18 +24,32 @@ ProductDecision DecideProduct(const VersionQuad& installed, const VersionQuad& t
     }
 }
 
-const char* ToText(ProductDecision decision) {
+const wchar_t* ToText(ProductDecision decision) {
     switch (decision) {
     case ProductDecision::UpToDate:
-        return "up to date";
+        return L"up to date";
     case ProductDecision::Apply:
-        return "apply";
+        return L"apply";
     case ProductDecision::NotApplicable:
-        return "not applicable";
+        return L"not applicable";
     case ProductDecision::StopUpToDate:
-        return "stop: up to date";
+        return L"stop: up to date";
     }
-    return "?";
+    return L"?";
+}
+
+const wchar_t* ReasonText(ProductDecision decision) {
+    switch (decision) {
+    case ProductDecision::UpToDate:
+        return L"the installed version is the target version";
+    case ProductDecision::Apply:
+        return L"the installed version is one the pack applies to";
+    case ProductDecision::NotApplicable:
+        return L"no version the pack applies to is the installed one";
+    case ProductDecision::StopUpToDate:
+        return L"the list names the target version before the installed one";
+    }
+    return L"?";
 }
 
 } // namespace install

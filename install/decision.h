@@ -19,6 +19,8 @@ enum class ProductDecision {
 ProductDecision DecideProduct(const VersionQuad& installed, const VersionQuad& target,
                               const std::wstring& applicableVersions);
 
-const char* ToText(ProductDecision decision);
+const wchar_t* ToText(ProductDecision decision);
+// Why the decision fell so, for the run log: which versions matched.
+const wchar_t* ReasonText(ProductDecision decision);
 
 } // namespace install

@@ -1,7 +1,9 @@
 #include "install/discovery.h"
 
+#include "messages/run_log.h"
 #include "platform/msi.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace install {
@@ -13,6 +15,10 @@ constexpr std::uint32_t kPropertyCapacity = 1024;
 // A value that grows between two reads asks once more; a third "more data" gives up.
 constexpr int kPropertyReads = 3;
 
+bool IsInstalledState(int state) {
+    return state == kStateDefault || state == kStateAdvertised;
+}
+
 } // namespace
 
 std::vector<ProductRecord>& ProductList() {
@@ -21,8 +27,7 @@ std::vector<ProductRecord>& ProductList() {
 }
 
 bool IsProductInstalled(const std::wstring& productCode) {
-    const int state = platform::MsiProductState(productCode);
-    return state == kStateDefault || state == kStateAdvertised;
+    return IsInstalledState(platform::MsiProductState(productCode));
 }
 
 std::wstring ReadProductProperty(const std::wstring& productCode, const wchar_t* propertyName) {
@@ -49,6 +54,9 @@ std::wstring ReadProductProperty(const std::wstring& productCode, const wchar_t*
 }
 
 void DiscoverProducts(const ProductRecord& prototype, const std::wstring& targetText) {
+    const auto codes = 1 + std::count(targetText.begin(), targetText.end(), L';');
+    messages::Log(L"target list, " + std::to_wstring(codes) + L" codes: " +
+                  messages::Quoted(targetText));
     std::wstring remaining = targetText + L";";
     for (;;) {
         const std::size_t end = remaining.find(L';');
@@ -57,11 +65,19 @@ void DiscoverProducts(const ProductRecord& prototype, const std::wstring& target
         }
         ProductRecord record = prototype;
         record.productCode = remaining.substr(0, end);
-        if (IsProductInstalled(record.productCode)) {
+        const int state = platform::MsiProductState(record.productCode);
+        if (IsInstalledState(state)) {
             record.installedVersion = ReadProductProperty(record.productCode, L"VersionString");
             record.productName = ReadProductProperty(record.productCode, L"ProductName");
             record.language = ReadProductProperty(record.productCode, L"Language");
+            messages::Log(L"target " + record.productCode + L": state " + std::to_wstring(state) +
+                          L", installed: ProductName " + messages::Quoted(record.productName) +
+                          L", VersionString " + messages::Quoted(record.installedVersion) +
+                          L", Language " + messages::Quoted(record.language));
             ProductList().push_back(std::move(record));
+        } else {
+            messages::Log(L"target " + messages::Quoted(record.productCode) + L": state " +
+                          std::to_wstring(state) + L", not installed");
         }
         remaining.erase(0, end + 1);
     }

@@ -6,17 +6,29 @@ namespace {
 struct Rule {
     bool RunTally::*when;
     std::uint32_t code;
+    const wchar_t* reason;
 };
 
 // In order of precedence, after a failed application's own result.
 constexpr Rule kRules[] = {
-    {&RunTally::noTargetInstalled, kExitPatchTargetMissing},
-    {&RunTally::notApplicable, kExitPatchTargetMissing},
-    {&RunTally::rebootInitiated, kExitRebootInitiated},
-    {&RunTally::rebootRequired, kExitRebootRequired},
-    {&RunTally::cancelled, kExitUserCancelled},
-    {&RunTally::ownWorkFailed, kExitFailure},
+    {&RunTally::noTargetInstalled, kExitPatchTargetMissing, L"no target product is installed"},
+    {&RunTally::notApplicable, kExitPatchTargetMissing,
+     L"a product is at a version the pack does not apply to"},
+    {&RunTally::rebootInitiated, kExitRebootInitiated,
+     L"the patch was applied; a restart was started"},
+    {&RunTally::rebootRequired, kExitRebootRequired, L"the patch was applied; a restart is needed"},
+    {&RunTally::cancelled, kExitUserCancelled, L"the user cancelled the running-program dialog"},
+    {&RunTally::ownWorkFailed, kExitFailure, L"the pack's own work failed"},
 };
+
+const Rule* RuleFor(const RunTally& tally) {
+    for (const Rule& rule : kRules) {
+        if (tally.*rule.when) {
+            return &rule;
+        }
+    }
+    return nullptr;
+}
 
 } // namespace
 
@@ -24,12 +36,16 @@ std::uint32_t ExitCodeFor(const RunTally& tally) {
     if (tally.firstFailedResult != 0) {
         return tally.firstFailedResult;
     }
-    for (const Rule& rule : kRules) {
-        if (tally.*rule.when) {
-            return rule.code;
-        }
+    const Rule* rule = RuleFor(tally);
+    return rule != nullptr ? rule->code : kExitSuccess;
+}
+
+const wchar_t* ExitReasonFor(const RunTally& tally) {
+    if (tally.firstFailedResult != 0) {
+        return L"applying the patch to a product failed (its installer result)";
     }
-    return kExitSuccess;
+    const Rule* rule = RuleFor(tally);
+    return rule != nullptr ? rule->reason : L"done";
 }
 
 } // namespace install

@@ -26,5 +26,7 @@ struct RunTally {
 // A failed application wins over everything, so that no later success hides it; then a missing
 // or mismatched target, the reboot codes, a cancel, the pack's own failures; 0 otherwise.
 std::uint32_t ExitCodeFor(const RunTally& tally);
+// Why ExitCodeFor gives what it gives, in a few words for the run log.
+const wchar_t* ExitReasonFor(const RunTally& tally);
 
 } // namespace install

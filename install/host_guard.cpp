@@ -2,6 +2,8 @@
 
 #include "messages/format.h"
 #include "messages/message_ids.h"
+#include "messages/presenter.h"
+#include "messages/run_log.h"
 #include "payload/resource_store.h"
 #include "platform/process.h"
 #include "platform/ui.h"
@@ -41,12 +43,18 @@ bool WaitForHostProgramClosed() {
         {messages::FormatArgument::Text(kProgramList), messages::FormatArgument::Text(L"")},
         pattern.size() + kFormatSlack);
 
-    while (IsProcessRunning(kHostProgramImage)) {
-        if (platform::ShowMessageBox(text, caption, kRetryCancelBox) != kIdRetry) {
+    // Bounded by the person answering: only Retry looks again.
+    for (int check = 1;; ++check) {
+        const bool running = IsProcessRunning(kHostProgramImage);
+        messages::Log(L"running-program check " + std::to_wstring(check) + L": " +
+                      kHostProgramImage + (running ? L" is running" : L" is not running"));
+        if (!running) {
+            return true;
+        }
+        if (messages::ShowBox(L"running programs", text, caption, kRetryCancelBox) != kIdRetry) {
             return false;
         }
     }
-    return true;
 }
 
 } // namespace install

@@ -7,17 +7,21 @@
 #include "install/version.h"
 #include "messages/format.h"
 #include "messages/presenter.h"
+#include "messages/run_log.h"
 #include "payload/patch_copy.h"
 #include "payload/patch_summary.h"
 #include "payload/resource_store.h"
 #include "platform/files.h"
 #include "platform/msi.h"
 #include "platform/process.h"
+#include "platform/system.h"
 
 namespace install {
 namespace {
 
 constexpr wchar_t kCommandLineTemplate[] = L"PATCH=\"%s\" REBOOTPROMPT=S FILESINUSETEXT=\"%s\"";
+// Added by /norestart: a restart the patch needs is reported (3010), never performed.
+constexpr wchar_t kSuppressRestart[] = L" REBOOT=ReallySuppress";
 constexpr std::size_t kCommandLineCapacity = 1024;
 constexpr std::uint32_t kUiBasicHideCancel = 0x23; // INSTALLUILEVEL_BASIC | HIDECANCEL
 constexpr std::int32_t kPrimaryLanguageMask = 0x3FF;
@@ -25,8 +29,9 @@ constexpr std::int32_t kPrimaryLanguageMask = 0x3FF;
 // The copy goes before the box: a box can stay up for hours, and nothing reads the copy again.
 InstallResult Stop(RunTally& tally, payload::PatchCopy& copy, messages::MessageId message) {
     copy.Remove();
+    messages::Log(L"the copy is deleted");
     messages::ShowMessage(message);
-    return {false, ExitCodeFor(tally)};
+    return {false, ExitCodeFor(tally), ExitReasonFor(tally)};
 }
 
 // Messages about a product appear in its language: the thread locale and the catalogue's
@@ -61,6 +66,25 @@ void LendTemporaryFolder(const std::wstring& copyPath) {
     const std::wstring folder = copyPath.substr(0, copyPath.find_last_of(L"\\/") + 1);
     platform::SetEnvironmentValue(L"TMP", folder);
     platform::SetEnvironmentValue(L"TEMP", folder);
+    messages::Log(L"the temporary folder " + messages::Quoted(temp) +
+                  L" is not there: Windows Installer works in " + messages::Quoted(folder));
+}
+
+std::wstring Milliseconds(std::uint64_t microseconds) {
+    return std::to_wstring(microseconds / 1000) + L"." + std::to_wstring(microseconds / 100 % 10) +
+           L" ms";
+}
+
+// The facts of the embedded patch an administrator compares with the release's.
+void LogPatch(const payload::PatchCopy& copy) {
+    std::wstring digest;
+    payload::LoadResString(messages::kPatchDigest, digest, messages::kCatalogueCapacity);
+    std::wstring code;
+    payload::ReadPatchCode(copy.Path(), code);
+    messages::Log(
+        L"embedded patch: " +
+        std::to_wstring(payload::ResourceSize(payload::FindResourceEntry(L"MSP", L"IDR_MSP"))) +
+        L" bytes, SHA-256 " + digest + L", patch code " + code);
 }
 
 void Count(RunTally& tally, std::uint32_t result) {
@@ -75,20 +99,61 @@ void Count(RunTally& tally, std::uint32_t result) {
 
 } // namespace
 
-std::uint32_t ApplyPatchToProduct(ProductRecord& record, const std::wstring& patchPath) {
+InstallerLog::InstallerLog(std::wstring path, bool createNew)
+    : path_(std::move(path)), createNew_(createNew) {}
+
+void InstallerLog::StartOnce() {
+    if (started_ || path_.empty()) {
+        return;
+    }
+    started_ = true;
+    // The elevated installer appends to whatever the name leads to: the file is made here, new
+    // (never through a link that holds the name), and held until the run ends.
+    hold_ = platform::HoldFileForAnotherWriter(path_, createNew_);
+    if (!hold_.IsOpen()) {
+        messages::LogFailure(L"making Windows Installer's log " + messages::Quoted(path_),
+                             platform::LastError());
+        return;
+    }
+    const std::uint32_t result = platform::MsiEnableVerboseLog(path_);
+    if (result != platform::kErrorSuccess) {
+        messages::LogFailure(L"starting Windows Installer's log " + messages::Quoted(path_),
+                             result);
+        return;
+    }
+    messages::Log(L"Windows Installer's verbose log: " + messages::Quoted(path_));
+}
+
+std::uint32_t ApplyPatchToProduct(ProductRecord& record, const std::wstring& patchPath,
+                                  bool noRestart) {
     std::wstring filesInUse;
     payload::LoadResString(messages::kFilesInUseText, filesInUse, messages::kCatalogueCapacity);
     record.commandLine = messages::FormatTemplate(
-        kCommandLineTemplate,
+        noRestart ? std::wstring(kCommandLineTemplate) + kSuppressRestart : kCommandLineTemplate,
         {messages::FormatArgument::Text(patchPath), messages::FormatArgument::Text(filesInUse)},
         kCommandLineCapacity);
+    messages::Log(L"installer command line for " + record.productCode + L": " + record.commandLine);
 
+    const std::uint64_t started = platform::MonotonicMicroseconds();
     const std::uint32_t previousLevel = platform::MsiSetUiLevel(kUiBasicHideCancel);
     const std::uint32_t result =
         platform::MsiApplyToProduct(record.productCode, record.commandLine);
     platform::MsiSetUiLevel(previousLevel);
+    const std::wstring took = Milliseconds(platform::MonotonicMicroseconds() - started);
+    const bool succeeded =
+        result == 0 || result == kExitRebootInitiated || result == kExitRebootRequired;
+    if (succeeded) {
+        messages::Log(L"installer result " + std::to_wstring(result) + L" after " + took +
+                      (result == kExitRebootRequired    ? L": done, a restart is needed"
+                       : result == kExitRebootInitiated ? L": done, a restart was started"
+                                                        : L": done"));
+    } else {
+        messages::LogFailure(L"applying the patch (installer result " + std::to_wstring(result) +
+                                 L" after " + took + L")",
+                             result);
+    }
 
-    if (result == 0 || result == kExitRebootInitiated || result == kExitRebootRequired) {
+    if (succeeded) {
         messages::ShowMessage(messages::kInstallSucceeded);
     } else {
         platform::SetLastError(result);
@@ -98,19 +163,29 @@ std::uint32_t ApplyPatchToProduct(ProductRecord& record, const std::wstring& pat
 }
 
 ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const std::wstring& patchPath,
-                                RunTally& tally) {
+                                RunTally& tally, const InstallSettings& settings,
+                                InstallerLog& installerLog) {
     std::size_t upToDate = 0;
     for (ProductRecord& record : products) {
         messages::CurrentProductName() = record.productName;
         UseProductLanguage(record);
         const VersionQuad installed = ParseVersion(record.installedVersion);
         const VersionQuad target = ParseVersion(record.targetVersion);
-        switch (DecideProduct(installed, target, record.applicableVersions)) {
+        const ProductDecision decision =
+            DecideProduct(installed, target, record.applicableVersions);
+        messages::Log(L"product " + record.productCode + L": installed " +
+                      messages::Quoted(record.installedVersion) + L", target " +
+                      record.targetVersion + L", applies to " +
+                      messages::Quoted(record.applicableVersions) + L", language " +
+                      messages::Quoted(record.language) + L": " + ToText(decision) + L", " +
+                      ReasonText(decision));
+        switch (decision) {
         case ProductDecision::UpToDate:
             ++upToDate;
             break;
         case ProductDecision::Apply:
-            Count(tally, ApplyPatchToProduct(record, patchPath));
+            installerLog.StartOnce();
+            Count(tally, ApplyPatchToProduct(record, patchPath, settings.noRestart));
             break;
         case ProductDecision::NotApplicable:
             tally.notApplicable = true;
@@ -123,7 +198,7 @@ ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const std:
     return upToDate == products.size() ? ProductsOutcome::AllUpToDate : ProductsOutcome::Done;
 }
 
-InstallResult RunInstall() {
+InstallResult RunInstall(const InstallSettings& settings) {
     RunTally tally;
     tally.ownWorkFailed = true; // until the pack's own steps are through
 
@@ -131,21 +206,25 @@ InstallResult RunInstall() {
     if (!copy.Make()) {
         return Stop(tally, copy, messages::kInstallFailed);
     }
+    LogPatch(copy);
     ProductRecord prototype;
     if (payload::LoadResString(messages::kTargetVersion, prototype.targetVersion,
                                messages::kCatalogueCapacity) == 0 ||
         payload::LoadResString(messages::kApplicableVersions, prototype.applicableVersions,
                                messages::kCatalogueCapacity) == 0) {
+        messages::Log(L"the pack carries no target version (700) or no applicable versions (900)");
         return Stop(tally, copy, messages::kInstallFailed);
     }
     std::wstring targets;
     if (!payload::ReadPatchTargets(copy.Path(), targets)) {
+        messages::LogFailure(L"reading the patch's target list", platform::LastError());
         return Stop(tally, copy, messages::kInstallFailed);
     }
     tally.ownWorkFailed = false;
 
     DiscoverProducts(prototype, targets);
     std::vector<ProductRecord>& products = ProductList();
+    messages::Log(L"target products installed: " + std::to_wstring(products.size()));
     if (products.empty()) {
         tally.noTargetInstalled = true;
         return Stop(tally, copy, messages::kNoTargetProduct);
@@ -159,21 +238,25 @@ InstallResult RunInstall() {
     }
 
     LendTemporaryFolder(copy.Path());
-    const ProductsOutcome outcome = InstallProducts(products, copy.Path(), tally);
+    InstallerLog installerLog(settings.installerLog, settings.installerLogIsNew);
+    const ProductsOutcome outcome =
+        InstallProducts(products, copy.Path(), tally, settings, installerLog);
     switch (outcome) {
     case ProductsOutcome::StoppedUpToDate:
         // In the language of the product that stopped the run, as the thread is still set.
         return Stop(tally, copy, messages::kNotNecessary);
     case ProductsOutcome::AllUpToDate:
         copy.Remove();
+        messages::Log(L"the copy is deleted");
         UseUserLanguage();
         messages::ShowMessage(messages::kNotNecessary);
         break;
     case ProductsOutcome::Done:
         copy.Remove();
+        messages::Log(L"the copy is deleted");
         break;
     }
-    return {true, ExitCodeFor(tally)};
+    return {true, ExitCodeFor(tally), ExitReasonFor(tally)};
 }
 
 } // namespace install

@@ -3,6 +3,7 @@
 
 #include "install/exit_code.h"
 #include "install/product.h"
+#include "platform/files.h"
 
 #include <cstdint>
 #include <string>
@@ -11,15 +12,38 @@
 namespace install {
 
 struct InstallResult {
-    bool completed = false;     // the run reached its normal end
-    std::uint32_t exitCode = 0; // what the process reports to whoever started it
+    bool completed = false;      // the run reached its normal end
+    std::uint32_t exitCode = 0;  // what the process reports to whoever started it
+    const wchar_t* reason = L""; // why that exit code, for the run log
+};
+
+// What the command line asks of an installation beyond the plain run.
+struct InstallSettings {
+    bool noRestart = false;        // /norestart: REBOOT=ReallySuppress on every command line
+    std::wstring installerLog;     // Windows Installer's verbose log; empty: none
+    bool installerLogIsNew = true; // in a shared folder: a new file, never an existing name
+};
+
+// Windows Installer's verbose log, started before the first product is patched. Its file is
+// held from then to the end of the run, so that nobody can swap it for a link to another file
+// while the elevated installer appends to it.
+class InstallerLog {
+  public:
+    InstallerLog(std::wstring path, bool createNew);
+    void StartOnce();
+
+  private:
+    std::wstring path_;
+    bool createNew_;
+    bool started_ = false;
+    platform::File hold_;
 };
 
 // Extract → versions → targets → discover → wait for the host program → decide and apply per
 // product → summary. Messages about a product appear in that product's language. The temporary
 // copy of the patch is held from its extraction until the last product is done and deleted on
 // every way out, before the last message is shown.
-InstallResult RunInstall();
+InstallResult RunInstall(const InstallSettings& settings = {});
 
 enum class ProductsOutcome {
     Done,            // every product was decided; some were not yet at the target version
@@ -31,10 +55,13 @@ enum class ProductsOutcome {
 // `tally`, and shows each product's own messages (301, 300, 308) in its language. The closing
 // 306 of the two up-to-date outcomes is the caller's.
 ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const std::wstring& patchPath,
-                                RunTally& tally);
+                                RunTally& tally, const InstallSettings& settings,
+                                InstallerLog& installerLog);
 
 // Has Windows Installer apply the patch at `patchPath` to the product, with the UI level set
-// just around the call, and reports 301 or 300. Returns the installer's result.
-std::uint32_t ApplyPatchToProduct(ProductRecord& record, const std::wstring& patchPath);
+// just around the call, and reports 301 or 300. Returns the installer's result. `noRestart`
+// adds REBOOT=ReallySuppress to the command line.
+std::uint32_t ApplyPatchToProduct(ProductRecord& record, const std::wstring& patchPath,
+                                  bool noRestart = false);
 
 } // namespace install

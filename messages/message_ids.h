@@ -16,12 +16,16 @@ enum MessageId : unsigned {
     kCaptionUnnecessary = 313, //
     kProgramsRunning = 315,    // %s: the program list, %s: empty
     kFilesInUseText = 316,     // handed to Windows Installer
+    kHelp = 317,               // the switches, one a line (/? and /h)
     kTargetVersion = 700,      // the version the pack brings, US English only
+    kPatchDigest = 701,        // the embedded patch's SHA-256, taken at build time; US English only
     kApplicableVersions =
         900, // versions the pack applies to, each followed by ",", US English only
 };
 
 // Catalogue texts are read with this capacity, so a text is at most 255 characters.
 constexpr int kCatalogueCapacity = 256;
+// The help lists every switch and is longer; it is never formatted.
+constexpr int kHelpCapacity = 1024;
 
 } // namespace messages

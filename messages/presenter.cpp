@@ -1,6 +1,7 @@
 #include "messages/presenter.h"
 
 #include "messages/format.h"
+#include "messages/run_log.h"
 #include "payload/resource_store.h"
 #include "platform/files.h"
 #include "platform/ui.h"
@@ -82,8 +83,30 @@ std::wstring MessageText(MessageId id, std::uint32_t errorCode) {
     return FormatTemplate(pattern, ArgumentsOf(id, errorCode), pattern.size() + kFormatSlack);
 }
 
+std::wstring AnswerText(int answer) {
+    switch (answer) {
+    case 1:
+        return L"OK";
+    case 2:
+        return L"Cancel";
+    case 4:
+        return L"Retry";
+    default:
+        return L"none, the box could not be shown (" + std::to_wstring(answer) + L")";
+    }
+}
+
+int ShowBox(std::wstring_view what, const std::wstring& text, const std::wstring& caption,
+            std::uint32_t type) {
+    const int answer = platform::ShowMessageBox(text, caption, type);
+    Log(L"box " + std::wstring(what) + L", language " +
+        std::to_wstring(payload::MessageLanguage()) + L", " + Quoted(caption) + L": " +
+        Quoted(text) + L"; answer: " + AnswerText(answer));
+    return answer;
+}
+
 void ShowMessage(MessageId id) {
-    if (g_quiet) {
+    if (g_quiet && !RunLogActive()) {
         return;
     }
     // Read before anything else can overwrite it.
@@ -91,7 +114,14 @@ void ShowMessage(MessageId id) {
     const std::wstring text = MessageText(id, errorCode);
     std::wstring caption;
     payload::LoadResString(StyleOf(id).captionId, caption, kCatalogueCapacity);
-    platform::ShowMessageBox(text, caption, StyleOf(id).boxType);
+    if (g_quiet) {
+        Log(L"box " + std::to_wstring(id) + L", language " +
+            std::to_wstring(payload::MessageLanguage()) + L", " + Quoted(caption) + L": " +
+            Quoted(text) + L"; not shown: quiet");
+        platform::SetLastError(errorCode);
+        return;
+    }
+    ShowBox(std::to_wstring(id), text, caption, StyleOf(id).boxType);
 }
 
 } // namespace messages

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace messages {
 
@@ -29,7 +30,14 @@ constexpr std::uint32_t kBoxInformation = 0x50040; // OK, information icon, fore
 // The text of message `id` as it would be shown, filled with `errorCode` and the product name.
 std::wstring MessageText(MessageId id, std::uint32_t errorCode);
 
-// Shows message `id`. The thread's last-error value, read first, is the error code of 300.
+// Shows message `id`, unless quiet. The thread's last-error value, read first, is the error code
+// of 300. Either way the run log gets the message, and whether and how it was answered.
 void ShowMessage(MessageId id);
+
+// Shows a box of any kind and logs it, `what` naming it (a message id, or the box's role), with
+// the message language, text, caption and answer. Returns the answer.
+int ShowBox(std::wstring_view what, const std::wstring& text, const std::wstring& caption,
+            std::uint32_t type);
+std::wstring AnswerText(int answer);
 
 } // namespace messages

@@ -1,5 +1,6 @@
 #include "payload/patch_copy.h"
 
+#include "messages/run_log.h"
 #include "payload/extract_patch.h"
 #include "payload/resource_store.h"
 #include "platform/msi.h"
@@ -43,6 +44,9 @@ bool IsEmbeddedPackage(platform::File& file) {
 bool PatchCopy::Make() {
     Remove();
     if (!ExtractPatch(path_, &written_)) {
+        messages::LogFailure(L"extracting the patch to a new temporary file " +
+                                 messages::Quoted(path_),
+                             platform::LastError());
         path_.clear();
         return false;
     }
@@ -50,6 +54,8 @@ bool PatchCopy::Make() {
     // Windows Installer resolves a relative PATCH= against its own folder, not ours.
     std::wstring fullPath;
     if (!platform::FullPathName(path_, kFullPathCapacity, fullPath)) {
+        messages::LogFailure(L"making the full path of " + messages::Quoted(path_),
+                             platform::LastError());
         Remove();
         return false;
     }
@@ -57,6 +63,7 @@ bool PatchCopy::Make() {
 
     hold_ = platform::OpenFileHeldForReading(path_);
     if (!hold_.IsOpen()) {
+        messages::LogFailure(L"holding the copy " + messages::Quoted(path_), platform::LastError());
         Remove();
         return false;
     }
@@ -64,10 +71,15 @@ bool PatchCopy::Make() {
     // the one we wrote and hold exactly the package.
     platform::FileId held;
     if (!platform::IdentifyFile(hold_, held) || !(held == written_) || !IsEmbeddedPackage(hold_)) {
+        messages::LogFailure(L"checking the copy " + messages::Quoted(path_) +
+                                 L" against the embedded package (it was changed or replaced)",
+                             kErrorFileCorrupt);
         Remove();
         platform::SetLastError(kErrorFileCorrupt);
         return false;
     }
+    messages::Log(L"the copy " + messages::Quoted(path_) +
+                  L" is held and is the embedded package, byte for byte");
     return true;
 }
 

@@ -1,7 +1,7 @@
 #include "payload/patch_summary.h"
 
+#include "messages/presenter.h"
 #include "payload/patch_copy.h"
-#include "platform/ui.h"
 
 #include <algorithm>
 #include <vector>
@@ -12,6 +12,7 @@ namespace {
 constexpr std::size_t kFullPathCapacity = 260;
 constexpr std::uint32_t kFirstAttempt = 2048;
 constexpr unsigned kPropertyTemplate = 7;          // the target product codes of a patch
+constexpr unsigned kPropertyRevision = 9;          // the patch code, then codes it replaces
 constexpr std::uint32_t kListBoxType = 0x00050000; // OK, no icon, foreground, topmost
 
 } // namespace
@@ -23,31 +24,53 @@ platform::MsiHandle OpenPatchSummary(const std::wstring& patchPath) {
         return 0;
     }
     platform::MsiHandle handle = 0;
-    if (platform::MsiOpenSummary(fullPath, handle) != platform::kErrorSuccess) {
+    const std::uint32_t result = platform::MsiOpenSummary(fullPath, handle);
+    if (result != platform::kErrorSuccess) {
+        platform::SetLastError(result);
         return 0;
     }
     return handle;
 }
 
-bool ReadPatchTargets(const std::wstring& patchPath, std::wstring& targets) {
+namespace {
+
+// A text property: 2048 characters at the first attempt, exactly the length reported plus one
+// at the second; there is no third.
+bool ReadSummaryText(const std::wstring& patchPath, unsigned property, std::wstring& text) {
     const platform::MsiHandleOwner summary(OpenPatchSummary(patchPath));
     if (summary.Get() == 0) {
         return false;
     }
     std::vector<wchar_t> buffer(kFirstAttempt, L'\0');
     std::uint32_t length = kFirstAttempt;
-    std::uint32_t result =
-        platform::MsiSummaryText(summary.Get(), kPropertyTemplate, buffer.data(), length);
+    std::uint32_t result = platform::MsiSummaryText(summary.Get(), property, buffer.data(), length);
     if (result == platform::kErrorMoreData) {
         length += 1;
         buffer.assign(length, L'\0');
-        result = platform::MsiSummaryText(summary.Get(), kPropertyTemplate, buffer.data(), length);
+        result = platform::MsiSummaryText(summary.Get(), property, buffer.data(), length);
     }
     if (result != platform::kErrorSuccess) {
+        platform::SetLastError(result);
         return false;
     }
     const auto end = std::find(buffer.begin(), buffer.end(), L'\0');
-    targets.assign(buffer.begin(), end);
+    text.assign(buffer.begin(), end);
+    return true;
+}
+
+} // namespace
+
+bool ReadPatchTargets(const std::wstring& patchPath, std::wstring& targets) {
+    return ReadSummaryText(patchPath, kPropertyTemplate, targets);
+}
+
+bool ReadPatchCode(const std::wstring& patchPath, std::wstring& code) {
+    std::wstring revision;
+    if (!ReadSummaryText(patchPath, kPropertyRevision, revision) || revision.empty() ||
+        revision.front() != L'{' || revision.find(L'}') == std::wstring::npos) {
+        return false;
+    }
+    code = revision.substr(0, revision.find(L'}') + 1);
     return true;
 }
 
@@ -58,7 +81,7 @@ bool ShowPatchTargets() {
         PatchCopy copy;
         read = copy.Make() && ReadPatchTargets(copy.Path(), targets);
     }
-    platform::ShowMessageBox(targets, L"List of Products", kListBoxType);
+    messages::ShowBox(L"product list", targets, L"List of Products", kListBoxType);
     return read;
 }
 

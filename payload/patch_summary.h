@@ -15,6 +15,9 @@ platform::MsiHandle OpenPatchSummary(const std::wstring& patchPath);
 // summary without the property reads as the empty text. On false `targets` is untouched.
 bool ReadPatchTargets(const std::wstring& patchPath, std::wstring& targets);
 
+// The patch's own code: summary property 9 up to its first "}", when it begins with "{".
+bool ReadPatchCode(const std::wstring& patchPath, std::wstring& code);
+
 // The /i job: extracts the patch to a new temporary file and shows its target list in a box
 // captioned "List of Products", even in a quiet run. The temporary copy is deleted before the
 // box is shown. False when the list could not be read (the box is then empty).

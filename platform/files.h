@@ -13,6 +13,7 @@ extern const wchar_t kPathSeparator;
 
 enum class OpenMode {
     CreateNew,        // fails with AlreadyExists when the name is taken; never truncates
+    CreateNewShared,  // the same, and others may read while it is open; a link is not followed
     CreateOrTruncate, // an existing file is emptied
     OpenOrCreate,     // keeps existing content; others may read while it is open
 };
@@ -44,6 +45,10 @@ File OpenFileForWriting(const std::wstring& path, OpenMode mode, OpenResult& res
 // Opens an existing file for reading and holds it so that nobody can write, rename or delete it
 // until it is closed; readers may still open it. A link is never followed.
 File OpenFileHeldForReading(const std::wstring& path);
+// Holds a file for another writer (Windows Installer, writing its log): it may open the file for
+// writing, nobody may delete or rename it while held. `createNew`: the file must not exist yet,
+// and a link holding the name is not followed; otherwise an existing file is kept.
+File HoldFileForAnotherWriter(const std::wstring& path, bool createNew);
 // Reads up to `capacity` bytes at the current position; `read` is 0 at the end of the file.
 bool ReadFromFile(File& file, void* buffer, std::size_t capacity, std::size_t& read);
 

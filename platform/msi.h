@@ -44,6 +44,9 @@ std::uint32_t MsiProductInfo(const std::wstring& productCode, const wchar_t* pro
                              wchar_t* buffer, std::uint32_t& length);
 // MsiSetInternalUI(level, no window): returns the level in force before.
 std::uint32_t MsiSetUiLevel(std::uint32_t level);
+// MsiEnableLogW: the installer's verbose log, every mode, appended to `path` and flushed line by
+// line, for the installations that follow in this process.
+std::uint32_t MsiEnableVerboseLog(const std::wstring& path);
 // MsiConfigureProductExW(code, install level 0, INSTALLSTATE_DEFAULT, commandLine).
 std::uint32_t MsiApplyToProduct(const std::wstring& productCode, const std::wstring& commandLine);
 

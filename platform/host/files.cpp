@@ -79,6 +79,7 @@ File OpenFileForWriting(const std::wstring& path, OpenMode mode, OpenResult& res
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC;
     switch (mode) {
     case OpenMode::CreateNew:
+    case OpenMode::CreateNewShared:
         flags |= O_EXCL;
         break;
     case OpenMode::CreateOrTruncate:
@@ -105,6 +106,16 @@ File OpenFileHeldForReading(const std::wstring& path) {
         host::TheSimulation().beforeHeldOpen(path);
     }
     const int fd = ::open(Narrow(path).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        t_lastError = WindowsErrorOf(errno);
+        return {};
+    }
+    return File(fd);
+}
+
+File HoldFileForAnotherWriter(const std::wstring& path, bool createNew) {
+    const int fd = ::open(Narrow(path).c_str(),
+                          O_RDONLY | O_CREAT | O_CLOEXEC | (createNew ? O_EXCL : 0), 0644);
     if (fd < 0) {
         t_lastError = WindowsErrorOf(errno);
         return {};

@@ -47,6 +47,11 @@ std::uint32_t MsiSetUiLevel(std::uint32_t level) {
     return previous;
 }
 
+std::uint32_t MsiEnableVerboseLog(const std::wstring& path) {
+    host::TheSimulation().installerLogs.push_back(path);
+    return kErrorSuccess;
+}
+
 std::uint32_t MsiApplyToProduct(const std::wstring& productCode, const std::wstring& commandLine) {
     host::Simulation& simulation = host::TheSimulation();
     simulation.configureCalls.push_back(

@@ -50,6 +50,9 @@ struct Simulation {
     bool snapshotWorks = true;
     int snapshotsTaken = 0;
     std::function<void(Simulation&)> afterSnapshot;
+    std::wstring userName = L"tester";
+    bool elevated = false;
+    std::vector<std::wstring> installerLogs; // every file the installer's log was sent to
     // What the naming rule takes for the root of the current drive.
     std::wstring driveRoot = L"/";
     // Runs just before a file is opened and held for reading: another process's moment.

@@ -31,6 +31,10 @@ File OpenFileForWriting(const std::wstring& path, OpenMode mode, OpenResult& res
     case OpenMode::CreateNew:
         disposition = CREATE_NEW;
         break;
+    case OpenMode::CreateNewShared:
+        share = FILE_SHARE_READ;
+        disposition = CREATE_NEW;
+        break;
     case OpenMode::CreateOrTruncate:
         disposition = CREATE_ALWAYS;
         break;
@@ -40,8 +44,11 @@ File OpenFileForWriting(const std::wstring& path, OpenMode mode, OpenResult& res
         disposition = OPEN_ALWAYS;
         break;
     }
-    HANDLE handle = CreateFileW(path.c_str(), access, share, nullptr, disposition,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    // A new file is made under the name itself: a link that holds the name, even one that leads
+    // nowhere, is taken as the name being taken, never followed.
+    const DWORD flags =
+        FILE_ATTRIBUTE_NORMAL | (disposition == CREATE_NEW ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+    HANDLE handle = CreateFileW(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         result = (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
@@ -58,6 +65,19 @@ File OpenFileHeldForReading(const std::wstring& path) {
     // and a rename needs delete access. Windows Installer only reads it, so it still gets in.
     HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return {};
+    }
+    return File(reinterpret_cast<std::intptr_t>(handle));
+}
+
+File HoldFileForAnotherWriter(const std::wstring& path, bool createNew) {
+    // Attributes alone are not data access: the writer's share mode is not tested against us,
+    // while ours, without FILE_SHARE_DELETE, keeps everyone from deleting or renaming the file.
+    HANDLE handle = CreateFileW(
+        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        createNew ? CREATE_NEW : OPEN_ALWAYS,
+        FILE_ATTRIBUTE_NORMAL | (createNew ? FILE_FLAG_OPEN_REPARSE_POINT : 0), nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return {};
     }

@@ -71,6 +71,20 @@ std::uint32_t MsiSetUiLevel(std::uint32_t level) {
     return Msi()->setInternalUi(static_cast<INSTALLUILEVEL>(level), nullptr);
 }
 
+std::uint32_t MsiEnableVerboseLog(const std::wstring& path) {
+    if (Msi() == nullptr) {
+        return kNoInstallerService;
+    }
+    // What msiexec's /l*v writes: every mode but extra debugging, and verbose.
+    constexpr DWORD kEveryModeVerbose =
+        INSTALLLOGMODE_FATALEXIT | INSTALLLOGMODE_ERROR | INSTALLLOGMODE_WARNING |
+        INSTALLLOGMODE_USER | INSTALLLOGMODE_INFO | INSTALLLOGMODE_RESOLVESOURCE |
+        INSTALLLOGMODE_OUTOFDISKSPACE | INSTALLLOGMODE_ACTIONSTART | INSTALLLOGMODE_ACTIONDATA |
+        INSTALLLOGMODE_COMMONDATA | INSTALLLOGMODE_PROPERTYDUMP | INSTALLLOGMODE_VERBOSE;
+    return Msi()->enableLog(kEveryModeVerbose, path.c_str(),
+                            INSTALLLOGATTRIBUTES_APPEND | INSTALLLOGATTRIBUTES_FLUSHEACHLINE);
+}
+
 std::uint32_t MsiApplyToProduct(const std::wstring& productCode, const std::wstring& commandLine) {
     if (Msi() == nullptr) {
         return kNoInstallerService;

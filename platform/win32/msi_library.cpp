@@ -20,7 +20,8 @@ bool Load(MsiLibrary& library) {
            Resolve(module, "MsiQueryProductStateW", library.queryProductState) &&
            Resolve(module, "MsiGetProductInfoW", library.getProductInfo) &&
            Resolve(module, "MsiSetInternalUI", library.setInternalUi) &&
-           Resolve(module, "MsiConfigureProductExW", library.configureProductEx);
+           Resolve(module, "MsiConfigureProductExW", library.configureProductEx) &&
+           Resolve(module, "MsiEnableLogW", library.enableLog);
 }
 
 } // namespace

@@ -19,6 +19,7 @@ struct MsiLibrary {
     decltype(&::MsiGetProductInfoW) getProductInfo = nullptr;
     decltype(&::MsiSetInternalUI) setInternalUi = nullptr;
     decltype(&::MsiConfigureProductExW) configureProductEx = nullptr;
+    decltype(&::MsiEnableLogW) enableLog = nullptr;
 };
 
 // The loaded library; nullptr when msi.dll or one of its entry points cannot be had.

@@ -74,16 +74,36 @@ TEST(MessageCatalogue, NoLanguageCarriesTheEnglishText) {
     }
 }
 
+TEST(MessageCatalogue, EveryLanguageListsEverySwitchInItsHelp) {
+    // Translated around the switches, never the switches: a line each, in the English order.
+    const std::wstring switches[] = {L"/q ", L"/norestart ", L"/log ", L"/e ",
+                                     L"/p ", L"/i ",         L"/? "};
+    for (platform::LanguageId language : kLanguages) {
+        std::wstring text;
+        ASSERT_TRUE(StoredText(language, 317, text)) << language;
+        EXPECT_LT(text.size(), 1024u) << language;
+        std::size_t at = 0;
+        for (const std::wstring& name : switches) {
+            at = text.find(L"\n" + name, at);
+            EXPECT_NE(at, std::wstring::npos) << "language " << language << ": " << name;
+        }
+        EXPECT_NE(text.find(L" /h "), std::wstring::npos) << language;
+    }
+}
+
 TEST(MessageCatalogue, VersionEntriesExistInUsEnglishOnly) {
     std::wstring text;
     ASSERT_TRUE(StoredText(1033, 700, text));
     EXPECT_EQ(text, L"8.2.0.5");
     ASSERT_TRUE(StoredText(1033, 900, text));
     EXPECT_EQ(text, L"8.1.0.4,");
+    ASSERT_TRUE(StoredText(1033, 701, text));
+    EXPECT_EQ(text.size(), 64u) << "the patch's SHA-256, in hexadecimal";
     for (platform::LanguageId language : kLanguages) {
         if (language != 1033) {
             EXPECT_FALSE(StoredText(language, 700, text)) << language;
             EXPECT_FALSE(StoredText(language, 900, text)) << language;
+            EXPECT_FALSE(StoredText(language, 701, text)) << language;
         }
     }
 }

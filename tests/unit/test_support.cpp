@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include "install/product.h"
 #include "messages/presenter.h"
 #include "payload/resource_store.h"
 #include "payload/temp_name.h"
@@ -17,6 +18,7 @@ void FreshProcess::SetUp() {
     payload::ResetMessageLanguage();
     messages::SetQuiet(false);
     messages::CurrentProductName().clear();
+    install::ProductList().clear();
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     // Not temp_directory_path(): it follows TMP, which the tests point elsewhere.
     const char* base = std::getenv("TMPDIR");

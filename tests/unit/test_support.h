@@ -8,8 +8,9 @@
 
 namespace testing_support {
 
-// Each test starts as a freshly started process: no quiet flag, no message language, the
-// temp-name counter at its start, no boxes shown, and TMP pointing at a new empty directory.
+// Each test starts as a freshly started process: no quiet flag, no message language, no
+// products, the temp-name counter at its start, no boxes shown, and TMP pointing at a new empty
+// directory.
 class FreshProcess : public ::testing::Test {
   protected:
     void SetUp() override;

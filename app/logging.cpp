@@ -1,0 +1,137 @@
+#include "app/logging.h"
+
+#include "messages/message_ids.h"
+#include "messages/run_log.h"
+#include "payload/resource_store.h"
+#include "payload/temp_name.h"
+#include "payload/version_info.h"
+#include "platform/files.h"
+
+#include <cstdio>
+
+namespace app {
+namespace {
+
+// The same second twice (a deployment tool's quick retry) gets -2, -3... rather than nothing.
+constexpr int kLogNameAttempts = 9;
+
+std::wstring TwoDigits(int value) {
+    return (value < 10 ? L"0" : L"") + std::to_wstring(value);
+}
+
+std::wstring ElevationText(platform::Elevation elevation) {
+    switch (elevation) {
+    case platform::Elevation::Elevated:
+        return L"elevated";
+    case platform::Elevation::NotElevated:
+        return L"not elevated";
+    case platform::Elevation::Unknown:
+        break;
+    }
+    return L"elevation unknown";
+}
+
+bool StartDefaultLog() {
+    std::wstring targetVersion;
+    payload::LoadResString(messages::kTargetVersion, targetVersion, messages::kCatalogueCapacity);
+    std::wstring temp;
+    platform::TempDirectory(temp);
+    // The folder the patch's copy goes to, by the same rule: a missing TMP is passed over.
+    std::wstring folder = payload::TempNameDirectory(temp);
+    if (folder.back() != L'\\' && folder.back() != L'/') {
+        folder.push_back(platform::kPathSeparator);
+    }
+    const std::wstring name = DefaultLogName(targetVersion, platform::LocalTimeNow());
+    const std::wstring stem = name.substr(0, name.size() - 4);
+    for (int attempt = 1; attempt <= kLogNameAttempts; ++attempt) {
+        const std::wstring path =
+            folder + (attempt == 1 ? name : stem + L"-" + std::to_wstring(attempt) + L".log");
+        if (messages::StartRunLog(path, messages::LogOpening::CreateNew)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+std::wstring DefaultLogName(const std::wstring& targetVersion, const platform::LocalTime& at) {
+    return L"corvath-sp-" + targetVersion + L"-" + std::to_wstring(at.year) + TwoDigits(at.month) +
+           TwoDigits(at.day) + L"-" + TwoDigits(at.hour) + TwoDigits(at.minute) +
+           TwoDigits(at.second) + L".log";
+}
+
+std::wstring DescribeSwitches(const RunOptions& options) {
+    std::wstring text;
+    auto add = [&text](const std::wstring& item) { text += (text.empty() ? L"" : L", ") + item; };
+    if (options.helpRequested) {
+        add(L"help");
+    } else if (options.installDefault) {
+        add(L"default installation");
+    }
+    if (options.extractRequested) {
+        add(L"/e " + messages::Quoted(options.extractPath));
+    }
+    if (options.patchListRequested) {
+        add(L"/p " + messages::Quoted(options.patchListPath));
+    }
+    if (options.listProductsRequested) {
+        add(L"/i");
+    }
+    if (options.quiet) {
+        add(L"/q");
+    }
+    if (options.noRestart) {
+        add(L"/norestart");
+    }
+    if (options.logRequested) {
+        add(L"/log " + messages::Quoted(options.logPath));
+    }
+    return text;
+}
+
+void StartLogging(const RunOptions& options) {
+    if (options.logRequested && !options.logPath.empty()) {
+        if (!messages::StartRunLog(options.logPath, messages::LogOpening::Append)) {
+            return;
+        }
+    } else if (!(options.logRequested || (options.installDefault && !options.helpRequested)) ||
+               !StartDefaultLog()) {
+        return;
+    }
+    payload::OwnVersion version;
+    payload::ReadOwnVersion(version);
+    messages::Log(L"corvath-sp.exe " + version.fileVersion + L", built " + version.buildDate);
+    messages::Log(L"command line: " + platform::CommandLineText());
+    messages::Log(L"switches: " + DescribeSwitches(options));
+    messages::Log(L"system: " + platform::SystemVersionText() + L"; user: " +
+                  platform::UserNameText() + L", " + ElevationText(platform::ProcessElevation()));
+    messages::Log(L"run log: " + messages::Quoted(messages::RunLogPath()));
+}
+
+std::wstring InstallerLogPath() {
+    if (!messages::RunLogActive()) {
+        return {};
+    }
+    std::wstring path = messages::RunLogPath();
+    const std::wstring suffix = L".log";
+    if (path.size() >= suffix.size()) {
+        std::wstring end = path.substr(path.size() - suffix.size());
+        for (wchar_t& c : end) {
+            c = (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 32) : c;
+        }
+        if (end == suffix) {
+            path.resize(path.size() - suffix.size());
+        }
+    }
+    return path + L".installer.log";
+}
+
+void FinishLogging(std::uint32_t exitCode, std::wstring_view reason, std::uint64_t startedAt) {
+    const std::uint64_t took = platform::MonotonicMicroseconds() - startedAt;
+    messages::Log(L"exit code " + std::to_wstring(exitCode) + L": " + std::wstring(reason) +
+                  L"; the run took " + std::to_wstring(took / 1000) + L" ms");
+    messages::StopRunLog();
+}
+
+} // namespace app

@@ -1,0 +1,11 @@
+# cmake -DPATCH=<file.msp> -DOUT=<header> -P PatchDigest.cmake
+# Writes the patch's SHA-256 as a define for the resource script: the run log names the package
+# it carries without hashing 16 MB at every run. Rewritten only when it changes.
+file(SHA256 "${PATCH}" digest)
+set(content "// Generated: the SHA-256 of the embedded patch.\n#define CORVATH_SP_PATCH_SHA256 \"${digest}\"\n")
+if(EXISTS "${OUT}")
+  file(READ "${OUT}" old)
+endif()
+if(NOT old STREQUAL content)
+  file(WRITE "${OUT}" "${content}")
+endif()

@@ -1,0 +1,35 @@
+// The run log: what a run did, for the administrator of a machine where nobody watched it.
+// UTF-8, one event a line, each after the local time to the millisecond. Nothing here changes
+// the run: a log that cannot be created or written is dropped without a word, and no call
+// disturbs the thread's last error, which the failure message reads.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace messages {
+
+enum class LogOpening {
+    CreateNew, // a name in a shared folder: never one that exists, never through a link
+    Append,    // the administrator's own file: added to, its content kept
+};
+
+// Starts the log at `path`; false when it cannot be had, and the run goes on without it.
+bool StartRunLog(const std::wstring& path, LogOpening opening);
+bool RunLogActive();
+// The log's path, as it was opened; empty without a log.
+const std::wstring& RunLogPath();
+void StopRunLog();
+
+void Log(std::wstring_view event);
+// "<what> failed: error <code>, <the system's text for it>".
+void LogFailure(std::wstring_view what, std::uint32_t error);
+
+// Log lines quote values that may hold anything: line breaks become \n and \r, quotes \".
+// Backslashes stay as they are, so that paths read as paths.
+std::wstring Quoted(std::wstring_view value);
+// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string Utf8(std::wstring_view text);
+
+} // namespace messages

@@ -1,0 +1,58 @@
+// The machine facts of the host build: the real clock, the simulated rest.
+#include "platform/system.h"
+
+#include "platform/host/simulation.h"
+
+#include <chrono>
+#include <ctime>
+
+namespace platform {
+
+LocalTime LocalTimeNow() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    const auto milliseconds =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000;
+    return {local.tm_year + 1900,
+            local.tm_mon + 1,
+            local.tm_mday,
+            local.tm_hour,
+            local.tm_min,
+            local.tm_sec,
+            static_cast<int>(milliseconds)};
+}
+
+std::uint64_t MonotonicMicroseconds() {
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                          std::chrono::steady_clock::now().time_since_epoch())
+                                          .count());
+}
+
+std::wstring SystemErrorText(std::uint32_t) {
+    return {};
+}
+
+std::wstring SystemVersionText() {
+    return L"host simulation";
+}
+
+std::wstring UserNameText() {
+    return host::TheSimulation().userName;
+}
+
+Elevation ProcessElevation() {
+    return host::TheSimulation().elevated ? Elevation::Elevated : Elevation::NotElevated;
+}
+
+std::wstring CommandLineText() {
+    std::wstring text;
+    for (const std::wstring& argument : host::TheSimulation().commandLine) {
+        text += (text.empty() ? L"" : L" ") + argument;
+    }
+    return text;
+}
+
+} // namespace platform

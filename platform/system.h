@@ -1,0 +1,36 @@
+// What the run log tells of the machine and the moment: clock, system, user, error texts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+struct LocalTime {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    int millisecond = 0;
+};
+LocalTime LocalTimeNow();
+
+// A clock for durations, unaffected by changes of the time of day.
+std::uint64_t MonotonicMicroseconds();
+
+// The system's own text for an error code, one line; empty when it has none.
+std::wstring SystemErrorText(std::uint32_t code);
+
+// The operating system's version as it really is (not as a compatibility shim reports it).
+std::wstring SystemVersionText();
+// The account the process runs as.
+std::wstring UserNameText();
+enum class Elevation { Elevated, NotElevated, Unknown };
+Elevation ProcessElevation();
+
+// The process's command line as it was given, unsplit.
+std::wstring CommandLineText();
+
+} // namespace platform

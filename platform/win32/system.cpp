@@ -1,0 +1,92 @@
+#include "platform/system.h"
+
+#include <windows.h>
+
+namespace platform {
+
+LocalTime LocalTimeNow() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return {now.wYear,   now.wMonth,  now.wDay,         now.wHour,
+            now.wMinute, now.wSecond, now.wMilliseconds};
+}
+
+std::uint64_t MonotonicMicroseconds() {
+    static const LONGLONG frequency = [] {
+        LARGE_INTEGER f{};
+        QueryPerformanceFrequency(&f);
+        return f.QuadPart;
+    }();
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    return static_cast<std::uint64_t>(now.QuadPart / frequency * 1000000 +
+                                      now.QuadPart % frequency * 1000000 / frequency);
+}
+
+std::wstring SystemErrorText(std::uint32_t code) {
+    wchar_t buffer[512] = {};
+    const DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                       buffer, static_cast<DWORD>(std::size(buffer)), nullptr);
+    std::wstring text(buffer, length);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) {
+        text.pop_back();
+    }
+    return text;
+}
+
+std::wstring SystemVersionText() {
+    // GetVersionExW answers what the manifest's compatibility section allows; ntdll tells all.
+    using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
+    using WineVersionFunction = const char*(CDECL*)();
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    const auto rtlGetVersion = reinterpret_cast<RtlGetVersionFunction>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
+    if (rtlGetVersion == nullptr || rtlGetVersion(&info) != 0) {
+        return L"unknown";
+    }
+    std::wstring text = L"Windows " + std::to_wstring(info.dwMajorVersion) + L"." +
+                        std::to_wstring(info.dwMinorVersion) + L" build " +
+                        std::to_wstring(info.dwBuildNumber);
+    // Under Wine, which Wine: its Windows version is only what the prefix is set to.
+    const auto wineVersion = reinterpret_cast<WineVersionFunction>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "wine_get_version")));
+    if (wineVersion != nullptr) {
+        const std::string wine = wineVersion();
+        text += L" (Wine " + std::wstring(wine.begin(), wine.end()) + L")";
+    }
+    return text;
+}
+
+std::wstring UserNameText() {
+    wchar_t buffer[257] = {};
+    DWORD length = static_cast<DWORD>(std::size(buffer));
+    if (!GetUserNameW(buffer, &length)) {
+        return L"unknown";
+    }
+    return buffer;
+}
+
+Elevation ProcessElevation() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return Elevation::Unknown;
+    }
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    const BOOL read =
+        GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+    CloseHandle(token);
+    if (!read) {
+        return Elevation::Unknown;
+    }
+    return elevation.TokenIsElevated != 0 ? Elevation::Elevated : Elevation::NotElevated;
+}
+
+std::wstring CommandLineText() {
+    return GetCommandLineW();
+}
+
+} // namespace platform

@@ -1,0 +1,158 @@
+// The run log of whole runs against the simulated machine, the switches it brought, and /?.
+#include "app/entry.h"
+#include "app/logging.h"
+#include "messages/run_log.h"
+#include "payload/resource_store.h"
+#include "platform/host/simulation.h"
+#include "test_support.h"
+
+#include <fstream>
+#include <regex>
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::host::InstalledProduct;
+using platform::host::TheSimulation;
+
+constexpr wchar_t kDe[] = L"{6513270E-4F3E-0D37-F2A7-4DE452E6B438}";
+
+class RunLog : public testing_support::FreshProcess {
+  protected:
+    void SetUp() override {
+        FreshProcess::SetUp();
+        InstalledProduct product;
+        product.properties = {
+            {L"VersionString", L"8.1.0.4"}, {L"ProductName", L"Corvath"}, {L"Language", L"1031"}};
+        TheSimulation().products[kDe] = product;
+    }
+    int Run(std::vector<std::wstring> arguments) {
+        arguments.insert(arguments.begin(), L"corvath-sp.exe");
+        TheSimulation().commandLine = arguments;
+        return app::Entry();
+    }
+    std::vector<fs::path> DefaultLogs() const {
+        std::vector<fs::path> logs;
+        for (const auto& entry : fs::directory_iterator(scratch_)) {
+            const std::string name = entry.path().filename().string();
+            if (std::regex_match(name, std::regex(R"(corvath-sp-8\.2\.0\.5-\d{8}-\d{6}\.log)"))) {
+                logs.push_back(entry.path());
+            }
+        }
+        return logs;
+    }
+    static std::string Read(const fs::path& path) {
+        const std::vector<char> bytes = testing_support::ReadFileBytes(path);
+        return {bytes.begin(), bytes.end()};
+    }
+};
+
+TEST_F(RunLog, ADefaultRunLogsWhatItDidAndWhy) {
+    EXPECT_EQ(Run({L"/norestart"}), 0);
+    const std::vector<fs::path> logs = DefaultLogs();
+    ASSERT_EQ(logs.size(), 1u);
+    const std::string log = Read(logs[0]);
+    const std::string installerLog =
+        logs[0].string().substr(0, logs[0].string().size() - 4) + ".installer.log";
+    const char* expected[] = {
+        "corvath-sp.exe 8.2.0.5, built ",
+        "command line: corvath-sp.exe /norestart\r\n",
+        "switches: default installation, /norestart\r\n",
+        "system: host simulation; user: tester, not elevated\r\n",
+        "embedded patch: 16049664 bytes, SHA-256 ",
+        ", patch code {5E0A7C2D-8B14-4C6A-9F3E-2D7B1A9C4E60}\r\n",
+        " is held and is the embedded package, byte for byte\r\n",
+        "target {6513270E-4F3E-0D37-F2A7-4DE452E6B438}: state 5, installed: ProductName "
+        "\"Corvath\", VersionString \"8.1.0.4\", Language \"1031\"\r\n",
+        "target \"{D23F0824-4F3E-2F33-0C5C-7FD0A6A3A450}\": state -1, not installed\r\n",
+        "running-program check 1: corvath.exe is not running\r\n",
+        ": installed \"8.1.0.4\", target 8.2.0.5, applies to \"8.1.0.4,\", language \"1031\": "
+        "apply, the installed version is one the pack applies to\r\n",
+        "Windows Installer's verbose log: ",
+        "installer command line for {6513270E-4F3E-0D37-F2A7-4DE452E6B438}: PATCH=\"",
+        " REBOOT=ReallySuppress\r\n",
+        "installer result 0 after ",
+        "box 301, language 1031, \"Installation erfolgreich\": \"Das Service Pack wurde "
+        "erfolgreich installiert.\"; answer: OK\r\n",
+        "the copy is deleted\r\n",
+        "exit code 0: done; the run took ",
+    };
+    for (const char* part : expected) {
+        EXPECT_NE(log.find(part), std::string::npos) << part << "\n--- log:\n" << log;
+    }
+    EXPECT_NE(log.find(installerLog), std::string::npos) << "the run log names the installer's";
+    EXPECT_EQ(TheSimulation().installerLogs,
+              std::vector<std::wstring>{testing_support::Wide(installerLog)});
+    EXPECT_TRUE(fs::exists(installerLog)) << "made new before the installer writes to it";
+    // Every line: a local time to the millisecond, then the event.
+    const std::regex line(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} [^\r\n]+)");
+    std::istringstream lines(log);
+    for (std::string text; std::getline(lines, text);) {
+        EXPECT_TRUE(std::regex_match(text.substr(0, text.size() - 1), line)) << text;
+    }
+    ASSERT_EQ(TheSimulation().configureCalls.size(), 1u) << log;
+    const std::wstring& commandLine = TheSimulation().configureCalls[0].commandLine;
+    EXPECT_EQ(commandLine.substr(commandLine.size() - 22), L" REBOOT=ReallySuppress");
+}
+
+TEST_F(RunLog, QuietRunsLogTheBoxesTheyDidNotShowAndAGivenLogIsAppended) {
+    TheSimulation().products.clear();
+    const fs::path given = scratch_ / "given.log";
+    for (int run = 0; run < 2; ++run) {
+        EXPECT_EQ(Run({L"/q", L"/log", testing_support::Wide(given.string())}), 1642);
+    }
+    EXPECT_TRUE(TheSimulation().shownBoxes.empty());
+    EXPECT_TRUE(DefaultLogs().empty()) << "/log replaces the default place";
+    const std::string log = Read(given);
+    EXPECT_NE(log.find("box 307, language 1033, \"Installation Error\": \"The service pack could "
+                       "not be installed because the expected Lunmere product could not be "
+                       "located on your computer.\\nMake sure"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("; not shown: quiet\r\n"), std::string::npos);
+    std::size_t ends = 0;
+    for (std::size_t at = 0; (at = log.find("exit code 1642: no target product is installed;",
+                                            at)) != std::string::npos;
+         ++at) {
+        ++ends;
+    }
+    EXPECT_EQ(ends, 2u) << "two runs, one file";
+}
+
+TEST_F(RunLog, ALogThatCannotBeMadeChangesNothing) {
+    const fs::path missing = scratch_ / "missing" / "run.log";
+    EXPECT_EQ(Run({L"/log", testing_support::Wide(missing.string())}), 0);
+    EXPECT_FALSE(fs::exists(missing.parent_path()));
+    EXPECT_EQ(TheSimulation().configureCalls.size(), 1u);
+    ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u);
+    EXPECT_EQ(TheSimulation().shownBoxes[0].caption, L"Installation erfolgreich");
+    EXPECT_TRUE(TheSimulation().installerLogs.empty()) << "no run log, nothing to sit beside";
+    // Nor does an /e job without /log keep one.
+    EXPECT_EQ(Run({L"/e", testing_support::Wide((scratch_ / "x.msp").string())}), 0);
+    EXPECT_TRUE(DefaultLogs().empty());
+}
+
+TEST_F(RunLog, HelpShowsTheSwitchesEvenWhenQuietAndDoesNothingElse) {
+    for (const wchar_t* help : {L"/?", L"/h"}) {
+        TheSimulation().shownBoxes.clear();
+        EXPECT_EQ(Run({L"/q", help}), 0);
+        ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u);
+        const auto& box = TheSimulation().shownBoxes[0];
+        EXPECT_EQ(box.caption, L"Corvath Service Pack");
+        EXPECT_EQ(box.type, 0x50040u);
+        std::wstring text;
+        payload::LoadResString(317, text, 1024);
+        EXPECT_EQ(box.text, text);
+    }
+    EXPECT_TRUE(TheSimulation().configureCalls.empty());
+    EXPECT_TRUE(fs::is_empty(scratch_)) << "no copy, no log";
+}
+
+TEST(RunLogText, NamesQuotingAndUtf8) {
+    EXPECT_EQ(app::DefaultLogName(L"8.2.0.5", {2026, 3, 4, 5, 6, 7, 890}),
+              L"corvath-sp-8.2.0.5-20260304-050607.log");
+    EXPECT_EQ(messages::Quoted(L"a\"b\\c\r\nd"), L"\"a\\\"b\\c\\r\\nd\"");
+    EXPECT_EQ(messages::Utf8(L"\u00e9\u65e5\U0001F600"), "\xC3\xA9\xE6\x97\xA5\xF0\x9F\x98\x80");
+}
+
+} // namespace
