@@ -4,6 +4,7 @@
 #include "platform/msi.h"
 
 #include <algorithm>
+#include <map>
 #include <vector>
 
 namespace install {
@@ -57,11 +58,14 @@ void DiscoverProducts(const ProductRecord& prototype, const std::wstring& target
     const auto codes = 1 + std::count(targetText.begin(), targetText.end(), L';');
     messages::Log(L"target list, " + std::to_wstring(codes) + L" codes: " +
                   messages::Quoted(targetText));
+    // The codes that are not installed are told by their number for each state: the list above
+    // names them, and an administrator reads for the installed ones.
+    std::map<int, int> notInstalled;
     std::wstring remaining = targetText + L";";
     for (;;) {
         const std::size_t end = remaining.find(L';');
         if (end == std::wstring::npos || end == 0) {
-            return;
+            break;
         }
         ProductRecord record = prototype;
         record.productCode = remaining.substr(0, end);
@@ -76,10 +80,13 @@ void DiscoverProducts(const ProductRecord& prototype, const std::wstring& target
                           L", Language " + messages::Quoted(record.language));
             ProductList().push_back(std::move(record));
         } else {
-            messages::Log(L"target " + messages::Quoted(record.productCode) + L": state " +
-                          std::to_wstring(state) + L", not installed");
+            ++notInstalled[state];
         }
         remaining.erase(0, end + 1);
+    }
+    for (const auto& [state, count] : notInstalled) {
+        messages::Log(L"not installed: " + std::to_wstring(count) + L" of the codes, state " +
+                      std::to_wstring(state));
     }
 }
 

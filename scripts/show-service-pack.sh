@@ -62,27 +62,35 @@ show_product "before"
 german() { # ID: that entry of the German catalogue
     sed -n "s/^[[:space:]]*$1 \"\(.*\)\"[[:space:]]*\$/\1/p" "$(dirname "$0")/../resources/strings/de-DE.rc"
 }
-# The product's language, not the user's: the box comes in German.
+# The product's language, not the user's: the box comes in German. The run happens on a Wine
+# virtual desktop, where Wine draws window frames itself: the screenshot shows the title bar.
 caption=$(german 312)
+desktop=640x360
 display_start
 run_answering "$CORVATH_WINE_WORK_DIR/demo-install.trace" \
-    "$caption" Return "$demo/screen-success.png" -- wine "$CORVATH_SP_EXE"
+    "$caption" Return "$demo/screen-success.png" -- \
+    wine explorer "/desktop=CorvathServicePack,$desktop" "$CORVATH_SP_EXE"
 display_stop
-# Without a window manager the box is the only thing on the black root window.
-convert "$demo/screen-success.png" -trim +repage "$demo/box-success.png" 2>/dev/null || true
+convert "$demo/screen-success.png" -crop "$desktop+0+0" +repage "$demo/box-success.png" 2>/dev/null || true
 
 IFS=$'\t' read -r text box_caption type answer _ <<<"$(message_boxes "$CORVATH_WINE_WORK_DIR/demo-install.trace")"
 say "message shown:"
 say "  text:    ${text:-(none)}"
 say "  caption: ${box_caption:-(none)}"
 say "  type:    ${type:-(none)}, answered ${answer:-(none)} (Return)"
-say "exit code: $LAST_RC"
+run_log=$(find "$(prefix_temp_dir)" -maxdepth 1 -name 'corvath-sp-*[0-9].log' | sort | tail -n 1)
+say "$(grep -o 'exit code .*' "$run_log" | sed 's/; the run took.*//')"
 show_product "after"
 say ""
+say "the run log, $(basename "$run_log") in %TEMP%:"
+sed 's/\r$//; s/^/  /' "$run_log" | tee -a "$report"
+say ""
+say "Windows Installer's log beside it: $(basename "${run_log%.log}.installer.log"), $(wc -l <"${run_log%.log}.installer.log") lines"
 say "screenshots and this report: $demo"
 
 assert_eq "$(german 301)" "$text" "the German success text"
 assert_eq "$caption" "$box_caption" "its caption"
+assert_contains "$(cat "$run_log")" "exit code 0: done" "the run log ends with the exit code"
 assert_eq 8.2.0.5 "$(probe_field "$de_code" VersionString)" "corvath-de after the run"
 assert_file_eq "$(host_program_exe 8.2.0.5)" "$(prefix_path "$CORVATH_HOST_EXE_WIN")" \
     "corvath.exe is the 8.2.0.5 build"

@@ -64,7 +64,7 @@ TEST_F(RunLog, ADefaultRunLogsWhatItDidAndWhy) {
         " is held and is the embedded package, byte for byte\r\n",
         "target {6513270E-4F3E-0D37-F2A7-4DE452E6B438}: state 5, installed: ProductName "
         "\"Corvath\", VersionString \"8.1.0.4\", Language \"1031\"\r\n",
-        "target \"{D23F0824-4F3E-2F33-0C5C-7FD0A6A3A450}\": state -1, not installed\r\n",
+        "not installed: 21 of the codes, state -1\r\n",
         "running-program check 1: corvath.exe is not running\r\n",
         ": installed \"8.1.0.4\", target 8.2.0.5, applies to \"8.1.0.4,\", language \"1031\": "
         "apply, the installed version is one the pack applies to\r\n",
