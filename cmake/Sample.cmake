@@ -108,9 +108,11 @@ function(corvath_add_sample)
     set(patch "${ARG_OUT_DIR}/corvath-sp-sample.msp")
     set(record "${ARG_OUT_DIR}/record206.txt")
     set(patch_outputs "${patch}" "${record}")
-    foreach(edge pid7-2047 pid7-2048 pid7-10000 no-pid7 empty-entry not-cfb truncated)
+    foreach(edge pid7-2047 pid7-2048 pid7-10000 no-pid7 empty-entry not-cfb truncated
+            database-class lower-case no-patch-code)
         list(APPEND patch_outputs "${ARG_OUT_DIR}/edge-${edge}.msp")
     endforeach()
+    list(APPEND patch_outputs "${ARG_OUT_DIR}/other-patch.msp")
     add_custom_command(OUTPUT ${patch_outputs}
         COMMAND "${ARG_BUILDER}" --targets "${codes_file}"
             --program "${ARG_PROGRAMS_DIR}/corvath-8.2.0.5.exe" --out-dir "${ARG_OUT_DIR}"

@@ -5,7 +5,7 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
 : "${CORVATH_SOURCE_DIR:?set CORVATH_SOURCE_DIR to the source tree}"
-patch=$(sample_file edge-pid7-2047.msp)
+patch=$(sample_file other-patch.msp)
 build="$CORVATH_WINE_WORK_DIR/custom-pack"
 title="Corvath 8.2 Hotfix 3 for release tests"
 desc="A pack built around a patch of the release engineer's own, with its record derived."
@@ -33,8 +33,8 @@ assert_file_eq "$patch" "$C/own.msp" "C:\\own.msp"
 
 begin_case "/p writes record 206 derived from that patch"
 (cd "$C" && run_traced "$CORVATH_WINE_WORK_DIR/traces/custom-p.trace" -- wine "$build/corvath-sp.exe" /p 'C:\list.txt')
-first_code=$(head -n 1 "$(dirname "$0")/../../samples/target-codes.txt")
-printf '*****\r\nProductCode=%s\r\nProductVersionCandidate=8.2.0.5\r\nPatchTitle=%s\r\nPatchGUID={5E0A7C2D-8B14-4C6A-9F3E-2D7B1A9C4E60}\r\nPatchSize=%s\r\nPatchDesc=%s\r\n\r\n' \
+first_code=$(target_code 2) # other-patch.msp lists the sample's second target first
+printf '*****\r\nProductCode=%s\r\nProductVersionCandidate=8.2.0.5\r\nPatchTitle=%s\r\nPatchGUID={5E0A7C2D-8B14-4C6A-9F3E-2D7B1A9C4E61}\r\nPatchSize=%s\r\nPatchDesc=%s\r\n\r\n' \
     "$first_code" "$title" "$(stat -c %s "$patch")" "$desc" >"$build.expected-list"
 on_exit rm -f "$build.expected-list" "$build.log"
 assert_file_eq "$build.expected-list" "$C/list.txt" "C:\\list.txt"

@@ -48,7 +48,7 @@ std::optional<Bytes> build_patch_package(const PatchDefinition& definition, std:
     }
 
     StorageNode root;
-    root.class_id = msi_patch_class;
+    root.class_id = definition.root_class;
 
     std::vector<std::string> transform_list;
     for (std::size_t i = 0; i < definition.transform_products.size(); ++i) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "byte_writer.h"
+#include "storage_tree.h"
 
 #include <optional>
 #include <string>
@@ -15,8 +16,9 @@ struct PatchDefinition {
     std::optional<std::string> target_list;
     // Products that get a transform pair (the installer only patches those).
     std::vector<std::string> transform_products;
-    std::string patch_code; // braced GUID, the start of summary property 9
-    std::string title;      // summary property 3
+    std::string patch_code;               // braced GUID, the start of summary property 9
+    std::string title;                    // summary property 3
+    ClassId root_class = msi_patch_class; // what the file says it is
     const Bytes* exe = nullptr;
     const Bytes* data = nullptr;
 };

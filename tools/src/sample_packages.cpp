@@ -5,6 +5,7 @@
 #include "sample_content.h"
 #include "size_search.h"
 
+#include <cctype>
 #include <cstdio>
 
 namespace corvath::patchkit {
@@ -118,6 +119,32 @@ build_edge_packages(const SampleInputs& inputs, const Bytes& sample, std::string
     if (!package)
         return std::nullopt;
     edges.push_back({"edge-empty-entry.msp", std::move(*package)});
+
+    // One package for each of the rules a pack's build holds a patch to, beside those above.
+    PatchDefinition database = base;
+    database.root_class = {0x84, 0x10, 0x0C, 0x00, 0x00, 0x00, 0x00, 0x00,
+                           0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}; // an .msi's class
+    PatchDefinition lower_case = base;
+    std::string first = inputs.targets[0];
+    for (char& c : first)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    lower_case.target_list = first + ";" + inputs.targets[1];
+    PatchDefinition no_patch_code = base;
+    no_patch_code.patch_code = no_patch_code.patch_code.substr(1, 36); // the braces left out
+    // And one a pack can be built from that is not the sample: other targets, another code.
+    PatchDefinition other = base;
+    other.target_list = inputs.targets[1] + ";" + inputs.targets[0];
+    other.transform_products = {inputs.targets[1], inputs.targets[0]};
+    other.patch_code = "{5E0A7C2D-8B14-4C6A-9F3E-2D7B1A9C4E61}";
+    for (auto& [name, definition] : {std::pair{"edge-database-class.msp", database},
+                                     std::pair{"edge-lower-case.msp", lower_case},
+                                     std::pair{"edge-no-patch-code.msp", no_patch_code},
+                                     std::pair{"other-patch.msp", other}}) {
+        package = build_with(definition, data, error);
+        if (!package)
+            return std::nullopt;
+        edges.push_back({name, std::move(*package)});
+    }
 
     const std::string_view not_cfb =
         "Corvath test fixture: this file is plain text, not an OLE compound file.\r\n";
