@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# What a pack is built from is checked when it is configured and again when it is built: each
+# edge package, and a version list without its trailing comma, stops the build with one line
+# naming the file or option and the rule; the sample configures as before.
+source "$(dirname "$0")/lib.sh"
+
+: "${CORVATH_SOURCE_DIR:?set CORVATH_SOURCE_DIR to the source tree}"
+build="$CORVATH_WINE_WORK_DIR/pack-inputs"
+rm -rf "$build"
+on_exit rm -rf "$build" "$build.log" "$build.patch"
+record=$(sample_file record206.txt)
+
+# configure ARGS...: the Windows build of a pack of one's own, records given; status in LAST_RC.
+configure() {
+    LAST_RC=0
+    cmake -S "$CORVATH_SOURCE_DIR" -B "$build" -G Ninja \
+        --toolchain "$CORVATH_SOURCE_DIR/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
+        -DCORVATH_BUILD_SAMPLE=OFF "$@" >"$build.log" 2>&1 || LAST_RC=$?
+}
+
+# assert_stops_with WHAT TEXT: the step failed, and exactly one line of its output has TEXT.
+assert_stops_with() {
+    assert_ne 0 "$LAST_RC" "$1 stops"
+    assert_eq 1 "$(grep -cF -- "$2" "$build.log")" "$1: one line naming the rule"
+}
+
+begin_case "the sample's patch and lists configure as before"
+configure -DCORVATH_SP_PATCH="$(sample_file corvath-sp-sample.msp)" -DCORVATH_SP_RECORDS="$record"
+assert_eq 0 "$LAST_RC" "configure"
+
+begin_case "each edge package stops the configure, whatever the records"
+while IFS='|' read -r package rule; do
+    patch=$(sample_file "$package")
+    configure -DCORVATH_SP_PATCH="$patch" -DCORVATH_SP_RECORDS="$record"
+    assert_stops_with "$package" "CORVATH_SP_PATCH $patch: $rule"
+done <<'ROWS'
+edge-not-cfb.msp|not an OLE compound file, which every patch package is
+edge-truncated.msp|the compound file is cut short
+edge-database-class.msp|not a patch: its root class id is not the patch class {000C1086-0000-0000-C000-000000000046}
+edge-no-pid7.msp|summary property 7, the target product codes, is missing or empty
+edge-empty-entry.msp|summary property 7 has an empty entry
+edge-lower-case.msp|summary property 7 entry "{6513270e-4f3e-0d37-f2a7-4de452e6b438}" is not a product code
+edge-pid7-2047.msp|summary property 7 entry "{00000000000000000}" is not a product code
+edge-no-patch-code.msp|summary property 9 does not begin with the patch code
+ROWS
+# Record 206 derived from the patch instead of given: the same check comes first.
+patch=$(sample_file edge-no-patch-code.msp)
+configure -DCORVATH_SP_PATCH="$patch" -DCORVATH_SP_RECORDS=
+assert_stops_with "edge-no-patch-code.msp, record derived" "CORVATH_SP_PATCH $patch: summary property 9"
+
+begin_case "an applicable-versions list without its trailing comma stops the configure"
+for list in "8.1.0.4" "8.1.0.4,8.1.0.5" "8.1.0,"; do
+    configure -DCORVATH_SP_PATCH="$(sample_file corvath-sp-sample.msp)" -DCORVATH_SP_RECORDS="$record" \
+        "-DCORVATH_SP_APPLICABLE_VERSIONS=$list"
+    assert_stops_with "\"$list\"" "CORVATH_SP_APPLICABLE_VERSIONS \"$list\": must be one or more four-part versions"
+done
+
+begin_case "a patch spoilt after the configure stops the build"
+cp "$(sample_file other-patch.msp)" "$build.patch"
+configure -DCORVATH_SP_PATCH="$build.patch" -DCORVATH_SP_RECORDS="$record" -DCORVATH_SP_APPLICABLE_VERSIONS=8.1.0.4,
+assert_eq 0 "$LAST_RC" "other-patch.msp configures"
+cp "$(sample_file edge-lower-case.msp)" "$build.patch"
+LAST_RC=0
+cmake --build "$build" --target corvath_pack_inputs >"$build.log" 2>&1 || LAST_RC=$?
+assert_stops_with "the build" "CORVATH_SP_PATCH $build.patch: summary property 7 entry"
