@@ -14,6 +14,35 @@ set(CORVATH_SP_TARGET_VERSION "8.2.0.5" CACHE STRING
 set(CORVATH_SP_APPLICABLE_VERSIONS "8.1.0.4," CACHE STRING
   "Installed versions the pack applies to, each followed by a comma (catalogue entry 900)")
 
+set(CORVATH_SP_SIGN_PKCS12 "" CACHE FILEPATH
+  "PKCS#12 file with the code-signing certificate and key; empty: corvath-sp.exe is not signed. The key's password is read from the environment variable CORVATH_SP_SIGN_PASSWORD when the pack is built")
+set(CORVATH_SP_SIGN_TIMESTAMP_URL "" CACHE STRING
+  "RFC 3161 time-stamp server for the signature (optional)")
+
+include(${CMAKE_CURRENT_LIST_DIR}/PackChecks.cmake)
+
+# corvath_sign_pack(TARGET): signs the target's file after every link, when a certificate is set.
+function(corvath_sign_pack target)
+  if(NOT CORVATH_SP_SIGN_PKCS12)
+    return()
+  endif()
+  get_filename_component(pkcs12 "${CORVATH_SP_SIGN_PKCS12}" ABSOLUTE)
+  if(NOT EXISTS "${pkcs12}")
+    message(FATAL_ERROR " CORVATH_SP_SIGN_PKCS12 ${pkcs12}: names no file")
+  endif()
+  find_program(CORVATH_OSSLSIGNCODE osslsigncode REQUIRED)
+  set(signing_time "")
+  if(DEFINED ENV{SOURCE_DATE_EPOCH})
+    set(signing_time "$ENV{SOURCE_DATE_EPOCH}")
+  endif()
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -DEXE=$<TARGET_FILE:${target}> -DPKCS12=${pkcs12}
+      -DOSSLSIGNCODE=${CORVATH_OSSLSIGNCODE} -DTIMESTAMP_URL=${CORVATH_SP_SIGN_TIMESTAMP_URL}
+      -DSIGNING_TIME=${signing_time} -P ${CMAKE_SOURCE_DIR}/cmake/SignPack.cmake
+    COMMENT "Signing $<TARGET_FILE_NAME:${target}>"
+    VERBATIM)
+endfunction()
+
 function(corvath_version_fields version out_var)
   string(REGEX MATCH "^([0-9]+)\\.([0-9]+)\\.([0-9]+)\\.([0-9]+)$" matched "${version}")
   if(NOT matched)
@@ -55,14 +84,16 @@ function(corvath_configure_pack)
   set(include_dir ${CMAKE_BINARY_DIR}/pack)
   file(MAKE_DIRECTORY ${include_dir})
 
+  # What a pack is built from is checked now, and again whenever the pack is built.
+  corvath_check_applicable_versions("${CORVATH_SP_APPLICABLE_VERSIONS}")
   if(CORVATH_SP_PATCH)
     get_filename_component(patch "${CORVATH_SP_PATCH}" ABSOLUTE)
-    if(NOT EXISTS "${patch}")
-      message(FATAL_ERROR "CORVATH_SP_PATCH names no file: ${patch}")
-    endif()
+    corvath_check_patch("${patch}" CORVATH_SP_PATCH)
+    set(patch_option CORVATH_SP_PATCH)
     set(makers "")
   else()
     set(patch ${CORVATH_SAMPLE_PATCH})
+    set(patch_option "The sample patch")
     set(makers corvath_sample)
   endif()
 
@@ -89,7 +120,12 @@ function(corvath_configure_pack)
   list(GET fields 0 major)
   list(GET fields 1 minor)
   file(TO_CMAKE_PATH "${patch}" patch_rc)
-  string(TIMESTAMP build_date "%d.%m.%Y")
+  # With SOURCE_DATE_EPOCH, the day it names, the same in every time zone; otherwise today.
+  if(DEFINED ENV{SOURCE_DATE_EPOCH})
+    string(TIMESTAMP build_date "%d.%m.%Y" UTC)
+  else()
+    string(TIMESTAMP build_date "%d.%m.%Y")
+  endif()
   string(REPLACE "." "," version_commas "${CORVATH_SP_TARGET_VERSION}")
   file(CONFIGURE OUTPUT ${include_dir}/sp_config.h CONTENT
 "// Generated from the pack options of the build.
@@ -104,10 +140,11 @@ function(corvath_configure_pack)
 
   set(digest_header ${include_dir}/patch_digest.h)
   add_custom_command(OUTPUT ${digest_header}
-    COMMAND ${CMAKE_COMMAND} -DPATCH=${patch} -DOUT=${digest_header}
+    COMMAND ${CMAKE_COMMAND} -DPATCH=${patch} -DWHAT=${patch_option} -DOUT=${digest_header}
       -P ${CMAKE_SOURCE_DIR}/cmake/PatchDigest.cmake
     DEPENDS ${patch} ${CMAKE_SOURCE_DIR}/cmake/PatchDigest.cmake
-    COMMENT "Taking the SHA-256 of the patch to embed"
+      ${CMAKE_SOURCE_DIR}/cmake/PackChecks.cmake
+    COMMENT "Checking the patch to embed, and taking its SHA-256"
     VERBATIM)
 
   add_custom_target(corvath_pack_inputs DEPENDS ${patch} ${record_files} ${digest_header})
