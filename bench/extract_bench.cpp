@@ -12,6 +12,8 @@
 #include "payload/resource_store.h"
 #include "platform/files.h"
 
+#include "bench_clock.h"
+
 #include <windows.h>
 
 #include <psapi.h>
@@ -24,22 +26,8 @@
 
 namespace {
 
-double Seconds() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
+using bench::Median;
+using bench::Seconds;
 
 std::size_t PeakWorkingSet() {
     PROCESS_MEMORY_COUNTERS counters{};

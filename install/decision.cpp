@@ -24,32 +24,40 @@ ProductDecision DecideProduct(const VersionQuad& installed, const VersionQuad& t
     }
 }
 
-const wchar_t* ToText(ProductDecision decision) {
-    switch (decision) {
-    case ProductDecision::UpToDate:
-        return L"up to date";
-    case ProductDecision::Apply:
-        return L"apply";
-    case ProductDecision::NotApplicable:
-        return L"not applicable";
-    case ProductDecision::StopUpToDate:
-        return L"stop: up to date";
+namespace {
+
+struct DecisionTexts {
+    ProductDecision decision;
+    const wchar_t* name;
+    const wchar_t* reason; // which versions matched, for the run log
+};
+
+constexpr DecisionTexts kTexts[] = {
+    {ProductDecision::UpToDate, L"up to date", L"the installed version is the target version"},
+    {ProductDecision::Apply, L"apply", L"the installed version is one the pack applies to"},
+    {ProductDecision::NotApplicable, L"not applicable",
+     L"no version the pack applies to is the installed one"},
+    {ProductDecision::StopUpToDate, L"stop: up to date",
+     L"the list names the target version before the installed one"},
+};
+
+const DecisionTexts& TextsOf(ProductDecision decision) {
+    for (const DecisionTexts& texts : kTexts) {
+        if (texts.decision == decision) {
+            return texts;
+        }
     }
-    return L"?";
+    return kTexts[0];
+}
+
+} // namespace
+
+const wchar_t* ToText(ProductDecision decision) {
+    return TextsOf(decision).name;
 }
 
 const wchar_t* ReasonText(ProductDecision decision) {
-    switch (decision) {
-    case ProductDecision::UpToDate:
-        return L"the installed version is the target version";
-    case ProductDecision::Apply:
-        return L"the installed version is one the pack applies to";
-    case ProductDecision::NotApplicable:
-        return L"no version the pack applies to is the installed one";
-    case ProductDecision::StopUpToDate:
-        return L"the list names the target version before the installed one";
-    }
-    return L"?";
+    return TextsOf(decision).reason;
 }
 
 } // namespace install
