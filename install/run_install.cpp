@@ -29,7 +29,6 @@ constexpr std::int32_t kPrimaryLanguageMask = 0x3FF;
 // The copy goes before the box: a box can stay up for hours, and nothing reads the copy again.
 InstallResult Stop(RunTally& tally, payload::PatchCopy& copy, messages::MessageId message) {
     copy.Remove();
-    messages::Log(L"the copy is deleted");
     messages::ShowMessage(message);
     return {false, ExitCodeFor(tally), ExitReasonFor(tally)};
 }
@@ -247,13 +246,11 @@ InstallResult RunInstall(const InstallSettings& settings) {
         return Stop(tally, copy, messages::kNotNecessary);
     case ProductsOutcome::AllUpToDate:
         copy.Remove();
-        messages::Log(L"the copy is deleted");
         UseUserLanguage();
         messages::ShowMessage(messages::kNotNecessary);
         break;
     case ProductsOutcome::Done:
         copy.Remove();
-        messages::Log(L"the copy is deleted");
         break;
     }
     return {true, ExitCodeFor(tally), ExitReasonFor(tally)};

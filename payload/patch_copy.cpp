@@ -89,7 +89,13 @@ void PatchCopy::Remove() {
     }
     const std::uint32_t error = platform::LastError();
     hold_.Close();
-    platform::DeleteFileIfSame(path_, written_);
+    if (platform::DeleteFileIfSame(path_, written_)) {
+        messages::Log(L"the copy " + messages::Quoted(path_) + L" is deleted");
+    } else {
+        messages::LogFailure(L"deleting the copy " + messages::Quoted(path_) +
+                                 L" (a name that now leads to another file is left alone)",
+                             platform::LastError());
+    }
     made_ = false;
     platform::SetLastError(error);
 }

@@ -74,7 +74,7 @@ TEST_F(RunLog, ADefaultRunLogsWhatItDidAndWhy) {
         "installer result 0 after ",
         "box 301, language 1031, \"Installation erfolgreich\": \"Das Service Pack wurde "
         "erfolgreich installiert.\"; answer: OK\r\n",
-        "the copy is deleted\r\n",
+        "/MSP2\" is deleted\r\n",
         "exit code 0: done; the run took ",
     };
     for (const char* part : expected) {

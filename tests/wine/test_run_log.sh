@@ -54,7 +54,7 @@ assert_logged "$log" \
     "REBOOTPROMPT=S FILESINUSETEXT=\"Die folgenden Anwendungen" \
     "installer result 0 after " \
     "box 301, language 1031, \"Installation erfolgreich\": \"Das Service Pack wurde erfolgreich installiert.\"; not shown: quiet" \
-    "the copy is deleted" \
+    "\\Temp\\MSP2\" is deleted" \
     "exit code 0: done; the run took "
 assert_logged "$log" "$(basename "$installer_log")\""
 assert_eq 0 "$(grep -c 'REBOOT=ReallySuppress' "$log")" "without /norestart, the command line as ever"
