@@ -7,7 +7,6 @@
 #include "payload/version_info.h"
 #include "platform/files.h"
 
-#include <cstdio>
 
 namespace app {
 namespace {
