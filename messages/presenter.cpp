@@ -59,6 +59,27 @@ std::vector<FormatArgument> ArgumentsOf(MessageId id, std::uint32_t errorCode) {
     return {};
 }
 
+std::wstring AnswerText(int answer) {
+    switch (answer) {
+    case 1:
+        return L"OK";
+    case 2:
+        return L"Cancel";
+    case 4:
+        return L"Retry";
+    default:
+        return L"none, the box could not be shown (" + std::to_wstring(answer) + L")";
+    }
+}
+
+// One line for every box, shown or not: what it was, in which language, and what came of it.
+void LogBox(std::wstring_view what, const std::wstring& text, const std::wstring& caption,
+            const std::wstring& outcome) {
+    Log(L"box " + std::wstring(what) + L", language " +
+        std::to_wstring(payload::MessageLanguage()) + L", " + Quoted(caption) + L": " +
+        Quoted(text) + L"; " + outcome);
+}
+
 } // namespace
 
 std::wstring& CurrentProductName() {
@@ -83,25 +104,10 @@ std::wstring MessageText(MessageId id, std::uint32_t errorCode) {
     return FormatTemplate(pattern, ArgumentsOf(id, errorCode), pattern.size() + kFormatSlack);
 }
 
-std::wstring AnswerText(int answer) {
-    switch (answer) {
-    case 1:
-        return L"OK";
-    case 2:
-        return L"Cancel";
-    case 4:
-        return L"Retry";
-    default:
-        return L"none, the box could not be shown (" + std::to_wstring(answer) + L")";
-    }
-}
-
 int ShowBox(std::wstring_view what, const std::wstring& text, const std::wstring& caption,
             std::uint32_t type) {
     const int answer = platform::ShowMessageBox(text, caption, type);
-    Log(L"box " + std::wstring(what) + L", language " +
-        std::to_wstring(payload::MessageLanguage()) + L", " + Quoted(caption) + L": " +
-        Quoted(text) + L"; answer: " + AnswerText(answer));
+    LogBox(what, text, caption, L"answer: " + AnswerText(answer));
     return answer;
 }
 
@@ -115,9 +121,7 @@ void ShowMessage(MessageId id) {
     std::wstring caption;
     payload::LoadResString(StyleOf(id).captionId, caption, kCatalogueCapacity);
     if (g_quiet) {
-        Log(L"box " + std::to_wstring(id) + L", language " +
-            std::to_wstring(payload::MessageLanguage()) + L", " + Quoted(caption) + L": " +
-            Quoted(text) + L"; not shown: quiet");
+        LogBox(std::to_wstring(id), text, caption, L"not shown: quiet");
         platform::SetLastError(errorCode);
         return;
     }

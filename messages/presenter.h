@@ -38,6 +38,5 @@ void ShowMessage(MessageId id);
 // the message language, text, caption and answer. Returns the answer.
 int ShowBox(std::wstring_view what, const std::wstring& text, const std::wstring& caption,
             std::uint32_t type);
-std::wstring AnswerText(int answer);
 
 } // namespace messages
