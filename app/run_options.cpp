@@ -22,52 +22,85 @@ bool EqualsInsensitiveAscii(const std::wstring& argument, const wchar_t* switchT
     return i == argument.size();
 }
 
+// What a switch does with the argument after it.
+enum class Takes {
+    Nothing,
+    AnyArgument,   // a path, whatever it looks like (/e /q extracts to a file named "/q")
+    UnlessASwitch, // a path, unless it is one of the switches below (/log /q: the default log)
+};
+
 // One row per switch, tried in order; the first that matches decides.
 struct Switch {
     const wchar_t* text;            // lower case
     bool RunOptions::*flag;         // set when the switch is seen
     bool isJob;                     // a job switch: no default installation
-    std::wstring RunOptions::*path; // takes the next argument, whatever it is, when there is one
+    std::wstring RunOptions::*path; // where the argument it takes goes
+    Takes takes;
     bool endsParse;
 };
 
 constexpr Switch kSwitches[] = {
-    {L"/q", &RunOptions::quiet, false, nullptr, false},
-    {L"/e", &RunOptions::extractRequested, true, &RunOptions::extractPath, false},
-    {L"/p", &RunOptions::patchListRequested, true, &RunOptions::patchListPath, false},
-    {L"/i", &RunOptions::listProductsRequested, true, nullptr, true},
-    {L"/norestart", &RunOptions::noRestart, false, nullptr, false},
-    {L"/log", &RunOptions::logRequested, false, &RunOptions::logPath, false},
-    {L"/?", &RunOptions::helpRequested, false, nullptr, false},
-    {L"/h", &RunOptions::helpRequested, false, nullptr, false},
+    {L"/q", &RunOptions::quiet, false, nullptr, Takes::Nothing, false},
+    {L"/e", &RunOptions::extractRequested, true, &RunOptions::extractPath, Takes::AnyArgument,
+     false},
+    {L"/p", &RunOptions::patchListRequested, true, &RunOptions::patchListPath, Takes::AnyArgument,
+     false},
+    {L"/i", &RunOptions::listProductsRequested, true, nullptr, Takes::Nothing, true},
+    {L"/norestart", &RunOptions::noRestart, false, nullptr, Takes::Nothing, false},
+    {L"/log", &RunOptions::logRequested, false, &RunOptions::logPath, Takes::UnlessASwitch, false},
+    // Whoever asks for help in any of the usual spellings gets it, never an installation.
+    {L"/?", &RunOptions::helpRequested, false, nullptr, Takes::Nothing, false},
+    {L"/h", &RunOptions::helpRequested, false, nullptr, Takes::Nothing, false},
+    {L"-?", &RunOptions::helpRequested, false, nullptr, Takes::Nothing, false},
+    {L"-h", &RunOptions::helpRequested, false, nullptr, Takes::Nothing, false},
+    {L"/help", &RunOptions::helpRequested, false, nullptr, Takes::Nothing, false},
+    {L"--help", &RunOptions::helpRequested, false, nullptr, Takes::Nothing, false},
 };
+
+const Switch* FindSwitch(const std::wstring& argument) {
+    for (const Switch& entry : kSwitches) {
+        if (EqualsInsensitiveAscii(argument, entry.text)) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+bool TakesNext(const Switch& entry, const std::vector<std::wstring>& arguments, std::size_t i) {
+    if (entry.takes == Takes::Nothing || i + 1 >= arguments.size()) {
+        return false;
+    }
+    return entry.takes == Takes::AnyArgument || FindSwitch(arguments[i + 1]) == nullptr;
+}
 
 } // namespace
 
 void ParseArguments(const std::vector<std::wstring>& arguments, RunOptions& options) {
-    for (std::size_t i = 1; i < arguments.size(); ++i) {
-        for (const Switch& entry : kSwitches) {
-            if (!EqualsInsensitiveAscii(arguments[i], entry.text)) {
+    // The only recoverable allocation failure: the switches seen so far stand.
+    try {
+        for (std::size_t i = 1; i < arguments.size(); ++i) {
+            const Switch* entry = FindSwitch(arguments[i]);
+            if (entry == nullptr) {
+                options.ignored.push_back(arguments[i]);
                 continue;
             }
-            options.*entry.flag = true;
-            if (entry.isJob) {
+            options.*entry->flag = true;
+            if (entry->isJob) {
                 options.installDefault = false;
             }
-            if (entry.path != nullptr && i + 1 < arguments.size()) {
-                // The only recoverable allocation failure: the switches seen so far stand.
-                try {
-                    options.*entry.path = arguments[i + 1];
-                } catch (const std::bad_alloc&) {
-                    return;
-                }
+            if (TakesNext(*entry, arguments, i)) {
+                options.*entry->path = arguments[i + 1];
                 ++i;
             }
-            if (entry.endsParse) {
+            if (entry->endsParse) {
+                // Never read, so never acted on: the log names them with the ignored ones.
+                options.ignored.insert(options.ignored.end(), arguments.begin() + i + 1,
+                                       arguments.end());
                 return;
             }
-            break;
         }
+    } catch (const std::bad_alloc&) {
+        return;
     }
 }
 

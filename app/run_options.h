@@ -18,12 +18,14 @@ struct RunOptions {
     bool logRequested = false;
     std::wstring logPath; // the run log goes here instead of the temporary folder
     bool helpRequested = false;
+    std::vector<std::wstring> ignored; // arguments that are no switch, for the run log
 };
 
 // Applies the switches in `arguments` (argument 0, the program, is skipped) to `options`.
 // Switches are whole tokens, A-Z case ignored: /q, /e <path>, /p <path>, /i, /norestart,
-// /log <path>, /? and /h. The argument after /e, /p or /log is taken as the path whatever it
-// is; /i ends the parse. Anything else is ignored.
+// /log <path>, and /?, /h, -?, -h, /help, --help for the help. The argument after /e or /p is
+// taken as the path whatever it is; the one after /log only when it is none of these switches.
+// /i ends the parse. Anything else is ignored, and kept in `ignored`.
 void ParseArguments(const std::vector<std::wstring>& arguments, RunOptions& options);
 
 // Reads the process's own command line; a line that cannot be split selects no switch.

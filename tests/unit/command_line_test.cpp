@@ -89,9 +89,16 @@ TEST(CommandLine, RestartLogAndHelpSwitchesFollowTheSameRules) {
     EXPECT_TRUE(options.quiet);
     EXPECT_TRUE(options.installDefault) << "none of them is a job";
 
-    options = Parse({L"/log", L"/q"}); // the next argument is the path, whatever it is
-    EXPECT_EQ(options.logPath, L"/q");
-    EXPECT_FALSE(options.quiet);
+    // /log takes the next argument unless it is a switch: /log /q is the default log, quietly.
+    options = Parse({L"/log", L"/Q"});
+    EXPECT_TRUE(options.logRequested);
+    EXPECT_TRUE(options.logPath.empty());
+    EXPECT_TRUE(options.quiet);
+    options = Parse({L"/q", L"/log", L"/e", L"C:\\x.msp"});
+    EXPECT_TRUE(options.logPath.empty());
+    EXPECT_TRUE(options.extractRequested) << "a job after /log is still a job";
+    EXPECT_EQ(options.extractPath, L"C:\\x.msp");
+    EXPECT_EQ(Parse({L"/log", L"/quiet"}).logPath, L"/quiet") << "not a switch: a file name";
 
     options = Parse({L"/log"}); // the last token: the flag, no path
     EXPECT_TRUE(options.logRequested);
@@ -101,13 +108,22 @@ TEST(CommandLine, RestartLogAndHelpSwitchesFollowTheSameRules) {
     EXPECT_TRUE(options.listProductsRequested);
     EXPECT_FALSE(options.logRequested);
 
-    EXPECT_TRUE(Parse({L"/?"}).helpRequested);
-    EXPECT_TRUE(Parse({L"/H"}).helpRequested);
-    for (const wchar_t* ignored : {L"/norestar", L"-norestart", L"/logs", L"?", L"/help"}) {
+    for (const wchar_t* help : {L"/?", L"/H", L"-?", L"-h", L"/Help", L"--HELP"}) {
+        EXPECT_TRUE(Parse({help}).helpRequested) << std::wstring(help);
+    }
+    for (const wchar_t* ignored : {L"/norestar", L"-norestart", L"/logs", L"?", L"-help"}) {
         const app::RunOptions other = Parse({ignored});
         EXPECT_FALSE(other.noRestart || other.logRequested || other.helpRequested)
             << std::wstring(ignored);
     }
+}
+
+TEST(CommandLine, IgnoredArgumentsAreKeptForTheLog) {
+    EXPECT_EQ(Parse({L"/quiet", L"/q", L"-q", L"/e", L"/x", L"/y"}).ignored,
+              (std::vector<std::wstring>{L"/quiet", L"-q", L"/y"}))
+        << "a path is not ignored, whatever it looks like";
+    EXPECT_EQ(Parse({L"/i", L"/e", L"x.msp"}).ignored, (std::vector<std::wstring>{L"/e", L"x.msp"}))
+        << "nothing after /i is acted on";
 }
 
 TEST(CommandLine, SeveralJobsCanBeAskedForAtOnce) {
