@@ -6,9 +6,11 @@
 #include "install/product.h"
 #include "install/run_install.h"
 #include "messages/presenter.h"
+#include "messages/run_log.h"
 #include "payload/extract_patch.h"
 #include "payload/patch_list.h"
 #include "payload/patch_summary.h"
+#include "platform/files.h"
 #include "platform/system.h"
 
 namespace app {
@@ -25,8 +27,7 @@ int Dispatch(RunOptions& options) {
     } else if (options.installDefault) {
         install::InstallSettings settings;
         settings.noRestart = options.noRestart;
-        settings.installerLog = InstallerLogPath();
-        settings.installerLogIsNew = options.logPath.empty();
+        settings.installerLogStem = InstallerLogStem();
         const install::InstallResult result = install::RunInstall(settings);
         exitCode = result.exitCode;
         reason = result.reason;
@@ -34,6 +35,9 @@ int Dispatch(RunOptions& options) {
         // Each job runs whatever became of the one before; any that failed fails the run.
         std::wstring failed;
         if (options.extractRequested && !payload::ExtractPatch(options.extractPath)) {
+            messages::LogFailure(L"/e: writing the patch to " +
+                                     messages::Quoted(options.extractPath),
+                                 platform::LastError());
             failed += L" /e";
         }
         if (options.patchListRequested) {

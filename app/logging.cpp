@@ -6,13 +6,12 @@
 #include "payload/temp_name.h"
 #include "payload/version_info.h"
 #include "platform/files.h"
-
+#include "platform/msi.h"
 
 namespace app {
 namespace {
 
-// The same second twice (a deployment tool's quick retry) gets -2, -3... rather than nothing.
-constexpr int kLogNameAttempts = 9;
+constexpr std::size_t kFullPathCapacity = 260;
 
 std::wstring TwoDigits(int value) {
     return (value < 10 ? L"0" : L"") + std::to_wstring(value);
@@ -41,15 +40,30 @@ bool StartDefaultLog() {
         folder.push_back(platform::kPathSeparator);
     }
     const std::wstring name = DefaultLogName(targetVersion, platform::LocalTimeNow());
-    const std::wstring stem = name.substr(0, name.size() - 4);
-    for (int attempt = 1; attempt <= kLogNameAttempts; ++attempt) {
-        const std::wstring path =
-            folder + (attempt == 1 ? name : stem + L"-" + std::to_wstring(attempt) + L".log");
-        if (messages::StartRunLog(path, messages::LogOpening::CreateNew)) {
-            return true;
+    const std::wstring stem = folder + name.substr(0, name.size() - 4);
+    // Runs started in the same second (a deployment tool's quick retry, two at once) count on.
+    for (int attempt = 1; attempt <= payload::kNumberedNameAttempts; ++attempt) {
+        std::uint32_t error = 0;
+        const platform::OpenResult result = messages::StartRunLog(
+            payload::NumberedName(stem, attempt, L".log"), messages::LogOpening::CreateNew, error);
+        if (result != platform::OpenResult::AlreadyExists) {
+            return result == platform::OpenResult::Opened;
         }
     }
     return false;
+}
+
+// The administrator's file, by its full path: the run's current folder is nobody's business
+// later, and Windows Installer's log beside it must have a full path too. False with the reason
+// in `error`.
+bool StartAskedLog(const std::wstring& asked, std::uint32_t& error) {
+    std::wstring fullPath;
+    if (!platform::FullPathName(asked, kFullPathCapacity, fullPath)) {
+        error = platform::LastError();
+        return false;
+    }
+    return messages::StartRunLog(fullPath, messages::LogOpening::Append, error) ==
+           platform::OpenResult::Opened;
 }
 
 } // namespace
@@ -90,25 +104,39 @@ std::wstring DescribeSwitches(const RunOptions& options) {
 }
 
 void StartLogging(const RunOptions& options) {
-    if (options.logRequested && !options.logPath.empty()) {
-        if (!messages::StartRunLog(options.logPath, messages::LogOpening::Append)) {
-            return;
-        }
-    } else if (!(options.logRequested || (options.installDefault && !options.helpRequested)) ||
-               !StartDefaultLog()) {
+    if (!options.logRequested && !(options.installDefault && !options.helpRequested)) {
         return;
+    }
+    // A /log place that cannot be used (a folder, a missing folder, a read-only file, a path too
+    // long) must not cost the run its log: it goes to the default place, and says so first.
+    const bool asked = options.logRequested && !options.logPath.empty();
+    std::uint32_t askedError = 0;
+    if (!(asked && StartAskedLog(options.logPath, askedError)) && !StartDefaultLog()) {
+        return;
+    }
+    if (asked && askedError != 0) {
+        messages::Log(L"the run log cannot go where /log asks, " +
+                      messages::Quoted(options.logPath) + L" (" +
+                      messages::DescribeError(askedError) + L"): it is here instead");
     }
     payload::OwnVersion version;
     payload::ReadOwnVersion(version);
     messages::Log(L"corvath-sp.exe " + version.fileVersion + L", built " + version.buildDate);
     messages::Log(L"command line: " + platform::CommandLineText());
     messages::Log(L"switches: " + DescribeSwitches(options));
+    if (!options.ignored.empty()) {
+        std::wstring ignored;
+        for (const std::wstring& argument : options.ignored) {
+            ignored += (ignored.empty() ? L"" : L", ") + messages::Quoted(argument);
+        }
+        messages::Log(L"ignored: " + ignored);
+    }
     messages::Log(L"system: " + platform::SystemVersionText() + L"; user: " +
                   platform::UserNameText() + L", " + ElevationText(platform::ProcessElevation()));
     messages::Log(L"run log: " + messages::Quoted(messages::RunLogPath()));
 }
 
-std::wstring InstallerLogPath() {
+std::wstring InstallerLogStem() {
     if (!messages::RunLogActive()) {
         return {};
     }
@@ -123,7 +151,7 @@ std::wstring InstallerLogPath() {
             path.resize(path.size() - suffix.size());
         }
     }
-    return path + L".installer.log";
+    return path + L".installer";
 }
 
 void FinishLogging(std::uint32_t exitCode, std::wstring_view reason, std::uint64_t startedAt) {

@@ -11,14 +11,17 @@
 namespace app {
 
 // A default run logs to the temporary folder, as corvath-sp-<target version>-<yyyyMMdd-HHmmss>
-// .log, a new file; /log names a file of the administrator's, appended to (/log without a name:
-// the temporary folder); /e, /p, /i and /? keep a log only with /log. Then the run's facts: the
-// pack, the command line, the switches, the system, the user and whether the process is elevated.
+// .log, a new file (-2, -3... when runs share the second); /log names a file of the
+// administrator's, appended to and shared with other runs (/log without a name, or a place that
+// cannot be used: the temporary folder); /e, /p, /i and /? keep a log only with /log. Then the
+// run's facts: the pack, the command line, the switches and the arguments ignored, the system,
+// the user and whether the process is elevated.
 void StartLogging(const RunOptions& options);
 
-// Windows Installer's log beside the run log: <run log without .log>.installer.log; empty
-// without a run log.
-std::wstring InstallerLogPath();
+// Where Windows Installer's log goes beside the run log: <run log without .log>.installer, to
+// which the installation adds .log (or -2.log, -3.log... when that is taken); empty without a run
+// log.
+std::wstring InstallerLogStem();
 
 // The exit code, why, and how long the run took; closes the log.
 void FinishLogging(std::uint32_t exitCode, std::wstring_view reason, std::uint64_t startedAt);

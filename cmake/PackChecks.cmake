@@ -3,7 +3,7 @@
 # match, must stop the release engineer's build, not show as 300 or 308 on customers' machines.
 # Each violation stops with one line: the option or file, and the rule it breaks.
 #
-#   corvath_check_patch(FILE WHAT)              a patch package (.msp)
+#   corvath_check_patch(FILE WHAT [CODE_VAR])   a patch package (.msp); its patch code into CODE_VAR
 #   corvath_check_applicable_versions(VALUE)    CORVATH_SP_APPLICABLE_VERSIONS
 #
 # The patch is read as Windows Installer reads it: an OLE compound file whose root carries the
@@ -326,6 +326,10 @@ function(corvath_check_patch file what)
   _corvath_summary_text("${summary}" 9 revision)
   if(NOT revision MATCHES "^${guid}")
     _corvath_patch_fail("summary property 9 does not begin with the patch code, a braced upper-case GUID")
+  endif()
+  if(ARGC GREATER 2)
+    string(REGEX MATCH "^${guid}" code "${revision}")
+    set(${ARGV2} "${code}" PARENT_SCOPE)
   endif()
 endfunction()
 

@@ -11,6 +11,8 @@ struct Rule {
 
 // In order of precedence, after a failed application's own result.
 constexpr Rule kRules[] = {
+    {&RunTally::anotherRunKeptOn, kExitAlreadyRunning,
+     L"another run of this service pack was still going when this one stopped waiting"},
     {&RunTally::noTargetInstalled, kExitPatchTargetMissing, L"no target product is installed"},
     {&RunTally::notApplicable, kExitPatchTargetMissing,
      L"a product is at a version the pack does not apply to"},

@@ -8,6 +8,7 @@ namespace install {
 constexpr std::uint32_t kExitSuccess = 0;
 constexpr std::uint32_t kExitUserCancelled = 1602;      // ERROR_INSTALL_USEREXIT
 constexpr std::uint32_t kExitFailure = 1603;            // ERROR_INSTALL_FAILURE
+constexpr std::uint32_t kExitAlreadyRunning = 1618;     // ERROR_INSTALL_ALREADY_RUNNING
 constexpr std::uint32_t kExitRebootInitiated = 1641;    // ERROR_SUCCESS_REBOOT_INITIATED
 constexpr std::uint32_t kExitPatchTargetMissing = 1642; // ERROR_PATCH_TARGET_NOT_FOUND
 constexpr std::uint32_t kExitRebootRequired = 3010;     // ERROR_SUCCESS_REBOOT_REQUIRED
@@ -18,13 +19,15 @@ struct RunTally {
     bool ownWorkFailed = false;          // extraction, entries 700/900, the summary, a job switch
     bool cancelled = false;              // the running-program dialog was cancelled
     bool noTargetInstalled = false;
-    bool notApplicable = false;   // some product got 308
-    bool rebootInitiated = false; // an application returned 1641
-    bool rebootRequired = false;  // an application returned 3010
+    bool notApplicable = false;    // some product got 308
+    bool rebootInitiated = false;  // an application returned 1641
+    bool rebootRequired = false;   // an application returned 3010
+    bool anotherRunKeptOn = false; // another run of the pack outlasted this one's waiting
 };
 
-// A failed application wins over everything, so that no later success hides it; then a missing
-// or mismatched target, the reboot codes, a cancel, the pack's own failures; 0 otherwise.
+// A failed application wins over everything, so that no later success hides it; then another
+// run that kept on past the wait, a missing or mismatched target, the reboot codes, a cancel,
+// the pack's own failures; 0 otherwise.
 std::uint32_t ExitCodeFor(const RunTally& tally);
 // Why ExitCodeFor gives what it gives, in a few words for the run log.
 const wchar_t* ExitReasonFor(const RunTally& tally);

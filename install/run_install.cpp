@@ -1,5 +1,6 @@
 #include "install/run_install.h"
 
+#include "install/busy_waits.h"
 #include "install/decision.h"
 #include "install/discovery.h"
 #include "install/exit_code.h"
@@ -11,10 +12,14 @@
 #include "payload/patch_copy.h"
 #include "payload/patch_summary.h"
 #include "payload/resource_store.h"
+#include "payload/temp_name.h"
 #include "platform/files.h"
 #include "platform/msi.h"
 #include "platform/process.h"
+#include "platform/sync.h"
 #include "platform/system.h"
+
+#include <algorithm>
 
 namespace install {
 namespace {
@@ -26,9 +31,27 @@ constexpr std::size_t kCommandLineCapacity = 1024;
 constexpr std::uint32_t kUiBasicHideCancel = 0x23; // INSTALLUILEVEL_BASIC | HIDECANCEL
 constexpr std::int32_t kPrimaryLanguageMask = 0x3FF;
 
-// The copy goes before the box: a box can stay up for hours, and nothing reads the copy again.
-InstallResult Stop(RunTally& tally, payload::PatchCopy& copy, messages::MessageId message) {
-    copy.Remove();
+// Pauses between tries of an installation that Windows Installer refused as busy (1618), so
+// that a busy installer that holds no mutex we can see is not asked again and again at once.
+constexpr std::uint32_t kBusyRetryPauseMilliseconds = 5000;
+// A second bound on those tries, should the clock not move.
+constexpr int kMostInstallerCalls = 1 + kBusyWaitMilliseconds / kBusyRetryPauseMilliseconds;
+
+// What a run holds until its last message: the pack's mutex and the copy of the patch.
+struct RunHolds {
+    PackRunLock lock;
+    payload::PatchCopy copy;
+
+    // Before the last box: a box can stay up for hours, nothing reads the copy again, and
+    // another run of the pack need not wait for somebody to answer this one.
+    void LetGo() {
+        copy.Remove();
+        lock.Release();
+    }
+};
+
+InstallResult Stop(RunTally& tally, RunHolds& holds, messages::MessageId message) {
+    holds.LetGo();
     messages::ShowMessage(message);
     return {false, ExitCodeFor(tally), ExitReasonFor(tally)};
 }
@@ -98,50 +121,45 @@ void Count(RunTally& tally, std::uint32_t result) {
 
 } // namespace
 
-InstallerLog::InstallerLog(std::wstring path, bool createNew)
-    : path_(std::move(path)), createNew_(createNew) {}
+InstallerLog::InstallerLog(std::wstring stem) : stem_(std::move(stem)) {}
 
 void InstallerLog::StartOnce() {
-    if (started_ || path_.empty()) {
+    if (started_ || stem_.empty()) {
         return;
     }
     started_ = true;
     // The elevated installer appends to whatever the name leads to: the file is made here, new
     // (never through a link that holds the name), and held until the run ends.
-    hold_ = platform::HoldFileForAnotherWriter(path_, createNew_);
+    std::wstring path;
+    platform::OpenResult result = platform::OpenResult::AlreadyExists;
+    for (int attempt = 1;
+         attempt <= payload::kNumberedNameAttempts && result == platform::OpenResult::AlreadyExists;
+         ++attempt) {
+        path = payload::NumberedName(stem_, attempt, L".log");
+        hold_ = platform::CreateFileForAnotherWriter(path, result);
+    }
     if (!hold_.IsOpen()) {
-        messages::LogFailure(L"making Windows Installer's log " + messages::Quoted(path_),
+        messages::LogFailure(L"making Windows Installer's log " + messages::Quoted(path),
                              platform::LastError());
         return;
     }
-    const std::uint32_t result = platform::MsiEnableVerboseLog(path_);
-    if (result != platform::kErrorSuccess) {
-        messages::LogFailure(L"starting Windows Installer's log " + messages::Quoted(path_),
-                             result);
+    const std::uint32_t enabled = platform::MsiEnableVerboseLog(path);
+    if (enabled != platform::kErrorSuccess) {
+        messages::LogFailure(L"starting Windows Installer's log " + messages::Quoted(path),
+                             enabled);
         return;
     }
-    messages::Log(L"Windows Installer's verbose log: " + messages::Quoted(path_));
+    messages::Log(L"Windows Installer's verbose log: " + messages::Quoted(path));
 }
 
-std::uint32_t ApplyPatchToProduct(ProductRecord& record, const std::wstring& patchPath,
-                                  bool noRestart) {
-    std::wstring filesInUse;
-    payload::LoadResString(messages::kFilesInUseText, filesInUse, messages::kCatalogueCapacity);
-    record.commandLine = messages::FormatTemplate(
-        noRestart ? std::wstring(kCommandLineTemplate) + kSuppressRestart : kCommandLineTemplate,
-        {messages::FormatArgument::Text(patchPath), messages::FormatArgument::Text(filesInUse)},
-        kCommandLineCapacity);
-    messages::Log(L"installer command line for " + record.productCode + L": " + record.commandLine);
-
+std::uint32_t CallInstaller(const ProductRecord& record) {
     const std::uint64_t started = platform::MonotonicMicroseconds();
     const std::uint32_t previousLevel = platform::MsiSetUiLevel(kUiBasicHideCancel);
     const std::uint32_t result =
         platform::MsiApplyToProduct(record.productCode, record.commandLine);
     platform::MsiSetUiLevel(previousLevel);
     const std::wstring took = Milliseconds(platform::MonotonicMicroseconds() - started);
-    const bool succeeded =
-        result == 0 || result == kExitRebootInitiated || result == kExitRebootRequired;
-    if (succeeded) {
+    if (result == 0 || result == kExitRebootInitiated || result == kExitRebootRequired) {
         messages::Log(L"installer result " + std::to_wstring(result) + L" after " + took +
                       (result == kExitRebootRequired    ? L": done, a restart is needed"
                        : result == kExitRebootInitiated ? L": done, a restart was started"
@@ -151,8 +169,40 @@ std::uint32_t ApplyPatchToProduct(ProductRecord& record, const std::wstring& pat
                                  L" after " + took + L")",
                              result);
     }
+    return result;
+}
 
-    if (succeeded) {
+std::uint32_t ApplyPatchToProduct(ProductRecord& record, const std::wstring& patchPath,
+                                  bool noRestart, WaitBudget& budget) {
+    std::wstring filesInUse;
+    payload::LoadResString(messages::kFilesInUseText, filesInUse, messages::kCatalogueCapacity);
+    record.commandLine = messages::FormatTemplate(
+        noRestart ? std::wstring(kCommandLineTemplate) + kSuppressRestart : kCommandLineTemplate,
+        {messages::FormatArgument::Text(patchPath), messages::FormatArgument::Text(filesInUse)},
+        kCommandLineCapacity);
+    messages::Log(L"installer command line for " + record.productCode + L": " + record.commandLine);
+
+    // Another installation under way is waited for, and a refusal as busy tried again after the
+    // same wait, within the run's budget.
+    std::uint32_t result = kExitAlreadyRunning;
+    for (int call = 1; call <= kMostInstallerCalls; ++call) {
+        if (!WaitForInstallerIdle(budget)) {
+            messages::Log(L"the patch is not applied to " + record.productCode +
+                          L": Windows Installer stayed busy with another installation");
+            break;
+        }
+        result = CallInstaller(record);
+        if (result != kExitAlreadyRunning || budget.LeftMilliseconds() == 0) {
+            break;
+        }
+        const std::uint32_t pause =
+            std::min(kBusyRetryPauseMilliseconds, budget.LeftMilliseconds());
+        messages::Log(L"another installation is in progress: trying again in " +
+                      std::to_wstring(pause) + L" ms");
+        platform::Pause(pause);
+    }
+
+    if (result == 0 || result == kExitRebootInitiated || result == kExitRebootRequired) {
         messages::ShowMessage(messages::kInstallSucceeded);
     } else {
         platform::SetLastError(result);
@@ -163,7 +213,7 @@ std::uint32_t ApplyPatchToProduct(ProductRecord& record, const std::wstring& pat
 
 ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const std::wstring& patchPath,
                                 RunTally& tally, const InstallSettings& settings,
-                                InstallerLog& installerLog) {
+                                InstallerLog& installerLog, WaitBudget& budget) {
     std::size_t upToDate = 0;
     for (ProductRecord& record : products) {
         messages::CurrentProductName() = record.productName;
@@ -184,7 +234,7 @@ ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const std:
             break;
         case ProductDecision::Apply:
             installerLog.StartOnce();
-            Count(tally, ApplyPatchToProduct(record, patchPath, settings.noRestart));
+            Count(tally, ApplyPatchToProduct(record, patchPath, settings.noRestart, budget));
             break;
         case ProductDecision::NotApplicable:
             tally.notApplicable = true;
@@ -199,11 +249,21 @@ ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const std:
 
 InstallResult RunInstall(const InstallSettings& settings) {
     RunTally tally;
-    tally.ownWorkFailed = true; // until the pack's own steps are through
+    WaitBudget budget;
+    RunHolds holds;
 
-    payload::PatchCopy copy;
+    std::wstring patchCode;
+    payload::LoadResString(messages::kPatchCode, patchCode, messages::kCatalogueCapacity);
+    if (!holds.lock.Acquire(patchCode, budget)) {
+        tally.anotherRunKeptOn = true;
+        platform::SetLastError(kExitAlreadyRunning);
+        return Stop(tally, holds, messages::kInstallFailed);
+    }
+
+    tally.ownWorkFailed = true; // until the pack's own steps are through
+    payload::PatchCopy& copy = holds.copy;
     if (!copy.Make()) {
-        return Stop(tally, copy, messages::kInstallFailed);
+        return Stop(tally, holds, messages::kInstallFailed);
     }
     LogPatch(copy);
     ProductRecord prototype;
@@ -212,12 +272,12 @@ InstallResult RunInstall(const InstallSettings& settings) {
         payload::LoadResString(messages::kApplicableVersions, prototype.applicableVersions,
                                messages::kCatalogueCapacity) == 0) {
         messages::Log(L"the pack carries no target version (700) or no applicable versions (900)");
-        return Stop(tally, copy, messages::kInstallFailed);
+        return Stop(tally, holds, messages::kInstallFailed);
     }
     std::wstring targets;
     if (!payload::ReadPatchTargets(copy.Path(), targets)) {
         messages::LogFailure(L"reading the patch's target list", platform::LastError());
-        return Stop(tally, copy, messages::kInstallFailed);
+        return Stop(tally, holds, messages::kInstallFailed);
     }
     tally.ownWorkFailed = false;
 
@@ -226,31 +286,31 @@ InstallResult RunInstall(const InstallSettings& settings) {
     messages::Log(L"target products installed: " + std::to_wstring(products.size()));
     if (products.empty()) {
         tally.noTargetInstalled = true;
-        return Stop(tally, copy, messages::kNoTargetProduct);
+        return Stop(tally, holds, messages::kNoTargetProduct);
     }
     if (!WaitForHostProgramClosed()) {
         // The box's own last error (0, or 1400 without a desktop) would read as a meaningless
         // code in the failure message: name the cancel instead, as the exit code does.
         tally.cancelled = true;
         platform::SetLastError(kExitUserCancelled);
-        return Stop(tally, copy, messages::kInstallFailed);
+        return Stop(tally, holds, messages::kInstallFailed);
     }
 
     LendTemporaryFolder(copy.Path());
-    InstallerLog installerLog(settings.installerLog, settings.installerLogIsNew);
+    InstallerLog installerLog(settings.installerLogStem);
     const ProductsOutcome outcome =
-        InstallProducts(products, copy.Path(), tally, settings, installerLog);
+        InstallProducts(products, copy.Path(), tally, settings, installerLog, budget);
     switch (outcome) {
     case ProductsOutcome::StoppedUpToDate:
         // In the language of the product that stopped the run, as the thread is still set.
-        return Stop(tally, copy, messages::kNotNecessary);
+        return Stop(tally, holds, messages::kNotNecessary);
     case ProductsOutcome::AllUpToDate:
-        copy.Remove();
+        holds.LetGo();
         UseUserLanguage();
         messages::ShowMessage(messages::kNotNecessary);
         break;
     case ProductsOutcome::Done:
-        copy.Remove();
+        holds.LetGo();
         break;
     }
     return {true, ExitCodeFor(tally), ExitReasonFor(tally)};

@@ -1,6 +1,7 @@
 // The default run: carries the embedded patch to every installed target product.
 #pragma once
 
+#include "install/busy_waits.h"
 #include "install/exit_code.h"
 #include "install/product.h"
 #include "platform/files.h"
@@ -20,29 +21,28 @@ struct InstallResult {
 // What the command line asks of an installation beyond the plain run.
 struct InstallSettings {
     bool noRestart = false;        // /norestart: REBOOT=ReallySuppress on every command line
-    std::wstring installerLog;     // Windows Installer's verbose log; empty: none
-    bool installerLogIsNew = true; // in a shared folder: a new file, never an existing name
+    std::wstring installerLogStem; // Windows Installer's verbose log, without ".log"; empty: none
 };
 
-// Windows Installer's verbose log, started before the first product is patched. Its file is
-// held from then to the end of the run, so that nobody can swap it for a link to another file
-// while the elevated installer appends to it.
+// Windows Installer's verbose log, started before the first product is patched: a new file,
+// <stem>.log, or <stem>-2.log, -3.log... when another run has the name. It is held from then to
+// the end of the run, so that nobody can swap it for a link to another file while the elevated
+// installer appends to it.
 class InstallerLog {
   public:
-    InstallerLog(std::wstring path, bool createNew);
+    explicit InstallerLog(std::wstring stem);
     void StartOnce();
 
   private:
-    std::wstring path_;
-    bool createNew_;
+    std::wstring stem_;
     bool started_ = false;
     platform::File hold_;
 };
 
-// Extract → versions → targets → discover → wait for the host program → decide and apply per
-// product → summary. Messages about a product appear in that product's language. The temporary
-// copy of the patch is held from its extraction until the last product is done and deleted on
-// every way out, before the last message is shown.
+// Wait for another run of the pack → extract → versions → targets → discover → wait for the host
+// program → decide and apply per product → summary. Messages about a product appear in that
+// product's language. The temporary copy of the patch is held from its extraction until the last
+// product is done and deleted on every way out, before the last message is shown.
 InstallResult RunInstall(const InstallSettings& settings = {});
 
 enum class ProductsOutcome {
@@ -56,12 +56,14 @@ enum class ProductsOutcome {
 // 306 of the two up-to-date outcomes is the caller's.
 ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const std::wstring& patchPath,
                                 RunTally& tally, const InstallSettings& settings,
-                                InstallerLog& installerLog);
+                                InstallerLog& installerLog, WaitBudget& budget);
 
 // Has Windows Installer apply the patch at `patchPath` to the product, with the UI level set
 // just around the call, and reports 301 or 300. Returns the installer's result. `noRestart`
-// adds REBOOT=ReallySuppress to the command line.
+// adds REBOOT=ReallySuppress to the command line. While another installation is under way the
+// call waits, and a refusal as busy (1618) is tried again, within `budget`; a budget spent
+// before the installer was free gives 1618 without a call.
 std::uint32_t ApplyPatchToProduct(ProductRecord& record, const std::wstring& patchPath,
-                                  bool noRestart = false);
+                                  bool noRestart, WaitBudget& budget);
 
 } // namespace install

@@ -19,6 +19,7 @@ enum MessageId : unsigned {
     kHelp = 317,               // the switches, one a line (/? and /h)
     kTargetVersion = 700,      // the version the pack brings, US English only
     kPatchDigest = 701,        // the embedded patch's SHA-256, taken at build time; US English only
+    kPatchCode = 702,          // the embedded patch's code, read at build time; US English only
     kApplicableVersions =
         900, // versions the pack applies to, each followed by ",", US English only
 };

@@ -95,21 +95,23 @@ std::wstring Quoted(std::wstring_view value) {
     return out + L"\"";
 }
 
-bool StartRunLog(const std::wstring& path, LogOpening opening) {
+platform::OpenResult StartRunLog(const std::wstring& path, LogOpening opening,
+                                 std::uint32_t& error) {
     const LastErrorKept kept;
     StopRunLog();
     platform::OpenResult result;
     g_log = platform::OpenFileForWriting(path,
                                          opening == LogOpening::CreateNew
                                              ? platform::OpenMode::CreateNewShared
-                                             : platform::OpenMode::OpenOrCreate,
+                                             : platform::OpenMode::AppendShared,
                                          result);
     if (!g_log.IsOpen()) {
-        return false;
+        error = platform::LastError();
+        return result;
     }
-    platform::SeekToEnd(g_log);
     g_path = path;
-    return true;
+    error = 0;
+    return platform::OpenResult::Opened;
 }
 
 bool RunLogActive() {
@@ -130,9 +132,10 @@ void Log(std::wstring_view event) {
         return;
     }
     const LastErrorKept kept;
-    // One write a line, straight to the system: a run that dies keeps every line before.
+    // One write a line, straight to the system: a run that dies keeps every line before, and
+    // runs that share the file keep their lines whole.
     const std::string line = TimeStamp() + Utf8(event) + "\r\n";
-    if (!platform::WriteToFile(g_log, line.data(), line.size())) {
+    if (!platform::AppendToFile(g_log, line.data(), line.size())) {
         g_log.Close(); // a log that cannot be written is given up, not retried on every line
     }
 }
@@ -141,13 +144,13 @@ void LogFailure(std::wstring_view what, std::uint32_t error) {
     if (!g_log.IsOpen()) {
         return;
     }
+    Log(std::wstring(what) + L" failed: " + DescribeError(error));
+}
+
+std::wstring DescribeError(std::uint32_t error) {
     const LastErrorKept kept;
-    std::wstring event = std::wstring(what) + L" failed: error " + std::to_wstring(error);
     const std::wstring text = platform::SystemErrorText(error);
-    if (!text.empty()) {
-        event += L", " + text;
-    }
-    Log(event);
+    return L"error " + std::to_wstring(error) + (text.empty() ? L"" : L", " + text);
 }
 
 } // namespace messages

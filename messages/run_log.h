@@ -4,6 +4,8 @@
 // disturbs the thread's last error, which the failure message reads.
 #pragma once
 
+#include "platform/files.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -12,11 +14,14 @@ namespace messages {
 
 enum class LogOpening {
     CreateNew, // a name in a shared folder: never one that exists, never through a link
-    Append,    // the administrator's own file: added to, its content kept
+    Append,    // the administrator's own file: added to, its content kept; other runs may be
+               // writing to it at the same time, and every line stays whole
 };
 
-// Starts the log at `path`; false when it cannot be had, and the run goes on without it.
-bool StartRunLog(const std::wstring& path, LogOpening opening);
+// Starts the log at `path`. Anything but Opened leaves the run without a log, with `error`
+// telling why; AlreadyExists only for CreateNew.
+platform::OpenResult StartRunLog(const std::wstring& path, LogOpening opening,
+                                 std::uint32_t& error);
 bool RunLogActive();
 // The log's path, as it was opened; empty without a log.
 const std::wstring& RunLogPath();
@@ -25,6 +30,8 @@ void StopRunLog();
 void Log(std::wstring_view event);
 // "<what> failed: error <code>, <the system's text for it>".
 void LogFailure(std::wstring_view what, std::uint32_t error);
+// "error <code>, <the system's text for it>", or "error <code>" when the system has none.
+std::wstring DescribeError(std::uint32_t error);
 
 // Log lines quote values that may hold anything: line breaks become \n and \r, quotes \".
 // Backslashes stay as they are, so that paths read as paths.

@@ -1,6 +1,7 @@
 #include "payload/patch_list.h"
 
 #include "messages/presenter.h"
+#include "messages/run_log.h"
 #include "payload/patch_copy.h"
 #include "payload/patch_summary.h"
 #include "payload/resource_store.h"
@@ -77,6 +78,8 @@ bool WritePatchList(std::wstring& name, bool* complete) {
     platform::File file =
         platform::OpenFileForWriting(name, platform::OpenMode::OpenOrCreate, opened);
     if (!file.IsOpen()) {
+        messages::LogFailure(L"/p: opening the patch list " + messages::Quoted(name),
+                             platform::LastError());
         messages::ShowMessage(messages::kNoPatchList);
         return false;
     }
@@ -87,12 +90,16 @@ bool WritePatchList(std::wstring& name, bool* complete) {
             continue;
         case RecordOutcome::Missing:
             if (id == kFirstRecordId) {
+                messages::Log(L"/p: the pack carries no patch-list record (206)");
                 messages::ShowMessage(messages::kNoPatchList);
             } else {
                 allWritten = true;
             }
             return true;
         case RecordOutcome::Failed:
+            messages::LogFailure(L"/p: adding record " + std::to_wstring(id) + L" to " +
+                                     messages::Quoted(name) + L" (the record is taken out again)",
+                                 platform::LastError());
             messages::ShowMessage(messages::kInstallFailed);
             return true;
         }

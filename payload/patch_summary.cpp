@@ -1,6 +1,7 @@
 #include "payload/patch_summary.h"
 
 #include "messages/presenter.h"
+#include "messages/run_log.h"
 #include "payload/patch_copy.h"
 
 #include <algorithm>
@@ -80,6 +81,9 @@ bool ShowPatchTargets() {
     {
         PatchCopy copy;
         read = copy.Make() && ReadPatchTargets(copy.Path(), targets);
+        if (!read && !copy.Path().empty()) {
+            messages::LogFailure(L"/i: reading the patch's target list", platform::LastError());
+        }
     }
     messages::ShowBox(L"product list", targets, L"List of Products", kListBoxType);
     return read;

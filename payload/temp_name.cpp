@@ -62,6 +62,10 @@ bool NextTempName(const std::wstring& preferred, std::wstring& name) {
     return false;
 }
 
+std::wstring NumberedName(const std::wstring& stem, int attempt, const std::wstring& extension) {
+    return attempt <= 1 ? stem + extension : stem + L"-" + std::to_wstring(attempt) + extension;
+}
+
 void ResetTempNameCounter() {
     g_lastNumber = 1;
 }

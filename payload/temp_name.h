@@ -15,6 +15,12 @@ std::wstring TempNameDirectory(const std::wstring& preferred);
 // False when no number is left, or after a short run of names in a row that cannot be examined.
 bool NextTempName(const std::wstring& preferred, std::wstring& name);
 
+// "<stem><extension>" for attempt 1, then "<stem>-2<extension>", "<stem>-3<extension>"...: the
+// names of logs made new in a shared folder, where runs of the same second meet.
+std::wstring NumberedName(const std::wstring& stem, int attempt, const std::wstring& extension);
+// Far more names than runs can start in one second; the count still ends.
+constexpr int kNumberedNameAttempts = 10000;
+
 // Starts the counter over; for tests that run several "processes" in one.
 void ResetTempNameCounter();
 

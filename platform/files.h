@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -16,6 +17,9 @@ enum class OpenMode {
     CreateNewShared,  // the same, and others may read while it is open; a link is not followed
     CreateOrTruncate, // an existing file is emptied
     OpenOrCreate,     // keeps existing content; others may read while it is open
+    AppendShared,     // keeps existing content; every write goes to the end; other writers may
+                      // have the file open at the same time (see AppendToFile)
+    CreateNewHeld,    // as CreateNewShared, and the file can be deleted through this handle
 };
 
 enum class OpenResult { Opened, AlreadyExists, Failed };
@@ -45,10 +49,13 @@ File OpenFileForWriting(const std::wstring& path, OpenMode mode, OpenResult& res
 // Opens an existing file for reading and holds it so that nobody can write, rename or delete it
 // until it is closed; readers may still open it. A link is never followed.
 File OpenFileHeldForReading(const std::wstring& path);
-// Holds a file for another writer (Windows Installer, writing its log): it may open the file for
-// writing, nobody may delete or rename it while held. `createNew`: the file must not exist yet,
-// and a link holding the name is not followed; otherwise an existing file is kept.
-File HoldFileForAnotherWriter(const std::wstring& path, bool createNew);
+// Makes a new file and holds it for another writer (Windows Installer, writing its log): it may
+// open the file for writing, nobody may delete or rename it while held. A name that exists, even
+// as a link, gives AlreadyExists and is not followed.
+File CreateFileForAnotherWriter(const std::wstring& path, OpenResult& result);
+// Opens an existing file to delete it, with no sharing at all: false (not open) while anyone
+// else has it open. A link is opened as itself, never followed.
+File OpenFileToDelete(const std::wstring& path);
 // Reads up to `capacity` bytes at the current position; `read` is 0 at the end of the file.
 bool ReadFromFile(File& file, void* buffer, std::size_t capacity, std::size_t& read);
 
@@ -67,6 +74,17 @@ bool FilePosition(File& file, std::uint64_t& position);
 bool TruncateFile(File& file, std::uint64_t size);
 // One write request; false unless every byte was accepted. The thread's last error tells why.
 bool WriteToFile(File& file, const void* bytes, std::size_t count);
+// One write at the end of a file that other processes append to as well (AppendShared): no
+// write of theirs lands inside this one, nor this one inside theirs. Writers take turns for at
+// most a few seconds; one that holds its turn longer is written past, not waited for.
+bool AppendToFile(File& file, const void* bytes, std::size_t count);
+// The file's size in bytes.
+bool FileSize(File& file, std::uint64_t& size);
+// True when the open file is a link (a reparse point) rather than a file of its own.
+bool IsLink(File& file);
+// Deletes the file through its handle (opened with OpenFileToDelete or CreateNewHeld); `path`
+// is the name it was opened by. The name goes when the handle is closed.
+bool DeleteOpenFile(File& file, const std::wstring& path);
 bool DeleteFileAt(const std::wstring& path);
 // Deletes the file at `path` only if it is the file `id` names; a name that now leads to another
 // file, or to a link, is left alone. False when nothing was deleted.
@@ -82,6 +100,10 @@ PathState ExaminePath(const std::wstring& path);
 bool IsDirectory(const std::wstring& path);
 // The root of the current drive ("\" on Windows), the naming rule's fallback folder.
 std::wstring CurrentDriveRoot();
+// The names (without the folder) of the files in `folder` that begin with `prefix` and end with
+// `suffix`, ASCII case ignored; at most `limit` of them. False when the folder cannot be read.
+bool ListFiles(const std::wstring& folder, const std::wstring& prefix, const std::wstring& suffix,
+               std::size_t limit, std::vector<std::wstring>& names);
 
 // The temporary directory, normally ending in a separator. False when it cannot be had or
 // would not fit 1024 characters with its terminator.

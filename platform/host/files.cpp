@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -88,6 +89,12 @@ File OpenFileForWriting(const std::wstring& path, OpenMode mode, OpenResult& res
     case OpenMode::OpenOrCreate:
         flags = O_RDWR | O_CREAT | O_CLOEXEC;
         break;
+    case OpenMode::AppendShared:
+        flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC;
+        break;
+    case OpenMode::CreateNewHeld:
+        flags |= O_EXCL | O_NOFOLLOW;
+        break;
     }
     const int fd = ::open(Narrow(path).c_str(), flags, 0644);
     if (fd < 0) {
@@ -113,10 +120,28 @@ File OpenFileHeldForReading(const std::wstring& path) {
     return File(fd);
 }
 
-File HoldFileForAnotherWriter(const std::wstring& path, bool createNew) {
-    const int fd = ::open(Narrow(path).c_str(),
-                          O_RDONLY | O_CREAT | O_CLOEXEC | (createNew ? O_EXCL : 0), 0644);
+File CreateFileForAnotherWriter(const std::wstring& path, OpenResult& result) {
+    const int fd = ::open(Narrow(path).c_str(), O_RDONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
+        t_lastError = WindowsErrorOf(errno);
+        result = errno == EEXIST ? OpenResult::AlreadyExists : OpenResult::Failed;
+        return {};
+    }
+    result = OpenResult::Opened;
+    return File(fd);
+}
+
+File OpenFileToDelete(const std::wstring& path) {
+    // POSIX has no share modes: a file another process holds is a Windows case.
+    const int fd = ::open(Narrow(path).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        // A link opened with O_NOFOLLOW: Windows opens the link itself, and IsLink says so.
+        if (errno == ELOOP) {
+            const int link = ::open(Narrow(path).c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+            if (link >= 0) {
+                return File(link);
+            }
+        }
         t_lastError = WindowsErrorOf(errno);
         return {};
     }
@@ -188,6 +213,32 @@ bool WriteToFile(File& file, const void* bytes, std::size_t count) {
     return true;
 }
 
+bool AppendToFile(File& file, const void* bytes, std::size_t count) {
+    // O_APPEND: the system puts each write at the end as one piece.
+    return WriteToFile(file, bytes, count);
+}
+
+bool FileSize(File& file, std::uint64_t& size) {
+    struct stat info;
+    if (::fstat(static_cast<int>(file.Handle()), &info) != 0) {
+        t_lastError = WindowsErrorOf(errno);
+        return false;
+    }
+    size = static_cast<std::uint64_t>(info.st_size);
+    return true;
+}
+
+bool IsLink(File& file) {
+    struct stat info;
+    return ::fstat(static_cast<int>(file.Handle()), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+bool DeleteOpenFile(File& file, const std::wstring& path) {
+    // By name, but only while the name still leads to the open file.
+    FileId id;
+    return IdentifyFile(file, id) && DeleteFileIfSame(path, id);
+}
+
 bool DeleteFileAt(const std::wstring& path) {
     return ::unlink(Narrow(path).c_str()) == 0;
 }
@@ -221,6 +272,37 @@ bool IsDirectory(const std::wstring& path) {
 
 std::wstring CurrentDriveRoot() {
     return host::TheSimulation().driveRoot;
+}
+
+bool ListFiles(const std::wstring& folder, const std::wstring& prefix, const std::wstring& suffix,
+               std::size_t limit, std::vector<std::wstring>& names) {
+    DIR* directory = ::opendir(Narrow(folder).c_str());
+    if (directory == nullptr) {
+        t_lastError = WindowsErrorOf(errno);
+        return false;
+    }
+    const std::string first = Narrow(prefix);
+    const std::string last = Narrow(suffix);
+    auto lower = [](std::string text) {
+        for (char& c : text) {
+            c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+        }
+        return text;
+    };
+    while (names.size() < limit) {
+        const dirent* entry = ::readdir(directory);
+        if (entry == nullptr) {
+            break;
+        }
+        const std::string name = lower(entry->d_name);
+        if (entry->d_type != DT_DIR && name.size() >= first.size() + last.size() &&
+            name.compare(0, first.size(), lower(first)) == 0 &&
+            name.compare(name.size() - last.size(), last.size(), lower(last)) == 0) {
+            names.push_back(Widen(entry->d_name));
+        }
+    }
+    ::closedir(directory);
+    return true;
 }
 
 bool TempDirectory(std::wstring& directory) {

@@ -54,11 +54,19 @@ std::uint32_t MsiEnableVerboseLog(const std::wstring& path) {
 
 std::uint32_t MsiApplyToProduct(const std::wstring& productCode, const std::wstring& commandLine) {
     host::Simulation& simulation = host::TheSimulation();
+    const auto installerMutex = simulation.mutexes.find(L"Global\\_MSIExecute");
     simulation.configureCalls.push_back(
-        {productCode, commandLine, simulation.uiLevel, simulation.threadLocale});
+        {productCode, commandLine, simulation.uiLevel, simulation.threadLocale,
+         installerMutex != simulation.mutexes.end() && installerMutex->second.ownedByUs > 0});
     const auto product = simulation.products.find(productCode);
     if (product == simulation.products.end()) {
         return kErrorUnknownProduct;
+    }
+    std::deque<std::uint32_t>& first = product->second.firstResults;
+    if (!first.empty()) {
+        const std::uint32_t result = first.front();
+        first.pop_front();
+        return result;
     }
     return product->second.configureResult;
 }

@@ -1,6 +1,7 @@
 // Windows Installer's summary calls over real compound files, read with the same library code
 // that builds the sample patch.
 #include "platform/msi.h"
+#include "platform/files.h"
 
 #include "patch_summary_reader.h"
 #include "platform/host/simulation.h"
@@ -106,6 +107,7 @@ bool FullPathName(const std::wstring& path, std::size_t capacity, std::wstring& 
     }
     const std::string text = full.lexically_normal().string();
     if (text.size() >= capacity) {
+        SetLastError(206); // ERROR_FILENAME_EXCED_RANGE
         return false;
     }
     fullPath.assign(text.begin(), text.end());

@@ -24,14 +24,26 @@ struct ShownBox {
 struct InstalledProduct {
     int state = 5; // INSTALLSTATE_DEFAULT
     std::map<std::wstring, std::wstring> properties;
-    std::uint32_t configureResult = 0; // what applying a patch returns
+    std::uint32_t configureResult = 0;      // what applying a patch returns
+    std::deque<std::uint32_t> firstResults; // returned before configureResult, one a call
+};
+
+// A named mutex of the simulated machine, as other processes hold it.
+struct SimulatedMutex {
+    // The simulated time (MonotonicMicroseconds) at which another process lets go of it: 0, free;
+    // kNever, held for good.
+    std::uint64_t heldUntil = 0;
+    bool abandoned = false; // its holder ends without letting go, at heldUntil
+    int ownedByUs = 0;      // how many times this process owns it
+    static constexpr std::uint64_t kNever = ~std::uint64_t{0};
 };
 
 struct ConfigureCall {
     std::wstring productCode;
     std::wstring commandLine;
-    std::uint32_t uiLevel = 0;      // in force during the call
-    std::uint32_t threadLocale = 0; // in force during the call
+    std::uint32_t uiLevel = 0;        // in force during the call
+    std::uint32_t threadLocale = 0;   // in force during the call
+    bool ownedInstallerMutex = false; // this process owned Global\_MSIExecute during the call
 };
 
 struct Simulation {
@@ -57,6 +69,14 @@ struct Simulation {
     std::wstring driveRoot = L"/";
     // Runs just before a file is opened and held for reading: another process's moment.
     std::function<void(const std::wstring& path)> beforeHeldOpen;
+    // Named mutexes by their full name ("Global\\..."); a name not here does not exist until
+    // the program creates it.
+    std::map<std::wstring, SimulatedMutex> mutexes;
+    bool globalNamespaceRefused = false; // "Global\\" names cannot be created
+    // The clock of durations (MonotonicMicroseconds): waits and pauses move it instead of
+    // sleeping, and nothing else does.
+    std::uint64_t clockMicroseconds = 0;
+    std::vector<std::uint32_t> pauses; // every Pause, in milliseconds
     // A compiled .res to use instead of the embedded one.
     std::shared_ptr<const std::vector<char>> resourceFile;
 };

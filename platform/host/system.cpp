@@ -1,4 +1,4 @@
-// The machine facts of the host build: the real clock, the simulated rest.
+// The machine facts of the host build: the real time of day, the simulated rest.
 #include "platform/system.h"
 
 #include "platform/host/simulation.h"
@@ -26,9 +26,9 @@ LocalTime LocalTimeNow() {
 }
 
 std::uint64_t MonotonicMicroseconds() {
-    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
-                                          std::chrono::steady_clock::now().time_since_epoch())
-                                          .count());
+    // The simulated machine's own clock: only waits and pauses move it, so tests of durations
+    // read exact values.
+    return host::TheSimulation().clockMicroseconds;
 }
 
 std::wstring SystemErrorText(std::uint32_t) {

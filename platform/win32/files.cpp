@@ -43,6 +43,18 @@ File OpenFileForWriting(const std::wstring& path, OpenMode mode, OpenResult& res
         share = FILE_SHARE_READ;
         disposition = OPEN_ALWAYS;
         break;
+    case OpenMode::AppendShared:
+        // Appending without FILE_WRITE_DATA: Windows puts every write at the end. Read access is
+        // what lets AppendToFile lock.
+        access = GENERIC_READ | FILE_APPEND_DATA | SYNCHRONIZE;
+        share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+        disposition = OPEN_ALWAYS;
+        break;
+    case OpenMode::CreateNewHeld:
+        access = GENERIC_WRITE | DELETE;
+        share = FILE_SHARE_READ;
+        disposition = CREATE_NEW;
+        break;
     }
     // A new file is made under the name itself: a link that holds the name, even one that leads
     // nowhere, is taken as the name being taken, never followed.
@@ -71,13 +83,27 @@ File OpenFileHeldForReading(const std::wstring& path) {
     return File(reinterpret_cast<std::intptr_t>(handle));
 }
 
-File HoldFileForAnotherWriter(const std::wstring& path, bool createNew) {
+File CreateFileForAnotherWriter(const std::wstring& path, OpenResult& result) {
     // Attributes alone are not data access: the writer's share mode is not tested against us,
     // while ours, without FILE_SHARE_DELETE, keeps everyone from deleting or renaming the file.
-    HANDLE handle = CreateFileW(
-        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-        createNew ? CREATE_NEW : OPEN_ALWAYS,
-        FILE_ATTRIBUTE_NORMAL | (createNew ? FILE_FLAG_OPEN_REPARSE_POINT : 0), nullptr);
+    HANDLE handle =
+        CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        result = (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+                     ? OpenResult::AlreadyExists
+                     : OpenResult::Failed;
+        return {};
+    }
+    result = OpenResult::Opened;
+    return File(reinterpret_cast<std::intptr_t>(handle));
+}
+
+File OpenFileToDelete(const std::wstring& path) {
+    // No sharing: a live run holds its copy and its note open, and so keeps them from us.
+    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return {};
     }
@@ -141,6 +167,57 @@ bool WriteToFile(File& file, const void* bytes, std::size_t count) {
     return ok && written == count;
 }
 
+bool AppendToFile(File& file, const void* bytes, std::size_t count) {
+    // Wine writes at the handle's own position even without FILE_WRITE_DATA, so the writers also
+    // take turns: a lock on one byte far past any end of the file, which no reader ever meets.
+    constexpr int kTurnAttempts = 300; // 10 ms apart: 3 s
+    OVERLAPPED turn{};
+    turn.Offset = 0xFFFFFFFE;
+    turn.OffsetHigh = 0x7FFFFFFF;
+    const HANDLE handle = AsHandle(file.Handle());
+    bool locked = false;
+    for (int attempt = 1; attempt <= kTurnAttempts; ++attempt) {
+        locked = LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                            &turn) != 0;
+        // A file system without locks answers otherwise, and waiting would not help.
+        if (locked || GetLastError() != ERROR_LOCK_VIOLATION) {
+            break;
+        }
+        Sleep(10);
+    }
+    LARGE_INTEGER zero{};
+    const bool written =
+        SetFilePointerEx(handle, zero, nullptr, FILE_END) && WriteToFile(file, bytes, count);
+    if (locked) {
+        const DWORD error = GetLastError();
+        UnlockFileEx(handle, 0, 1, 0, &turn);
+        ::SetLastError(error);
+    }
+    return written;
+}
+
+bool FileSize(File& file, std::uint64_t& size) {
+    LARGE_INTEGER value{};
+    if (!GetFileSizeEx(AsHandle(file.Handle()), &value)) {
+        return false;
+    }
+    size = static_cast<std::uint64_t>(value.QuadPart);
+    return true;
+}
+
+bool IsLink(File& file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return GetFileInformationByHandle(AsHandle(file.Handle()), &info) &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+bool DeleteOpenFile(File& file, const std::wstring&) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    return SetFileInformationByHandle(AsHandle(file.Handle()), FileDispositionInfo, &disposition,
+                                      sizeof disposition) != 0;
+}
+
 bool DeleteFileAt(const std::wstring& path) {
     return DeleteFileW(path.c_str()) != 0;
 }
@@ -161,10 +238,7 @@ bool DeleteFileIfSame(const std::wstring& path, const FileId& id) {
         ::SetLastError(ERROR_FILE_NOT_FOUND);
         return false;
     }
-    FILE_DISPOSITION_INFO disposition{};
-    disposition.DeleteFile = TRUE;
-    return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
-                                      sizeof disposition) != 0;
+    return DeleteOpenFile(file, path);
 }
 
 PathState ExaminePath(const std::wstring& path) {
@@ -186,6 +260,53 @@ bool IsDirectory(const std::wstring& path) {
 
 std::wstring CurrentDriveRoot() {
     return L"\\";
+}
+
+namespace {
+
+bool EqualsInsensitiveAscii(std::wstring_view a, std::wstring_view b) {
+    auto lower = [](wchar_t c) {
+        return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 32) : c;
+    };
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lower(a[i]) != lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool ListFiles(const std::wstring& folder, const std::wstring& prefix, const std::wstring& suffix,
+               std::size_t limit, std::vector<std::wstring>& names) {
+    // The pattern narrows the walk; the names are checked here, as a pattern also matches short
+    // 8.3 names.
+    std::wstring pattern = folder;
+    if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') {
+        pattern.push_back(L'\\');
+    }
+    pattern += prefix + L"*";
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found,
+                                     FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) {
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
+    }
+    do {
+        const std::wstring_view name = found.cFileName;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+            name.size() >= prefix.size() + suffix.size() &&
+            EqualsInsensitiveAscii(name.substr(0, prefix.size()), prefix) &&
+            EqualsInsensitiveAscii(name.substr(name.size() - suffix.size()), suffix)) {
+            names.emplace_back(name);
+        }
+    } while (names.size() < limit && FindNextFileW(search, &found));
+    FindClose(search);
+    return true;
 }
 
 bool TempDirectory(std::wstring& directory) {

@@ -97,7 +97,11 @@ bool FullPathName(const std::wstring& path, std::size_t capacity, std::wstring& 
     std::vector<wchar_t> buffer(capacity);
     const DWORD length =
         GetFullPathNameW(path.c_str(), static_cast<DWORD>(capacity), buffer.data(), nullptr);
-    if (length == 0 || length >= capacity) {
+    if (length == 0) {
+        return false;
+    }
+    if (length >= capacity) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
     fullPath.assign(buffer.data(), length);

@@ -32,6 +32,8 @@ TEST(ExitCode, EachOutcomeInOrderOfPrecedence) {
     cancelled.cancelled = true;
     RunTally ownFailure;
     ownFailure.ownWorkFailed = true;
+    RunTally anotherRun;
+    anotherRun.anotherRunKeptOn = true;
 
     const Row rows[] = {
         {"nothing happened but success", RunTally{}, 0},
@@ -43,6 +45,7 @@ TEST(ExitCode, EachOutcomeInOrderOfPrecedence) {
         {"no target installed", noTarget, 1642},
         {"the user cancelled", cancelled, 1602},
         {"the pack's own failure", ownFailure, 1603},
+        {"another run of the pack kept on", anotherRun, 1618},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(install::ExitCodeFor(row.tally), row.code) << row.name;

@@ -324,9 +324,11 @@ TEST_F(Installation, TheTargetFirstInTheListStopsBeforeLaterProducts) {
     prototype.applicableVersions = L"8.2.0.5,8.1.0.4,";
     install::DiscoverProducts(prototype, std::wstring(kA) + L";" + kB);
     install::RunTally tally;
-    install::InstallerLog noLog(L"", true);
-    EXPECT_EQ(install::InstallProducts(install::ProductList(), L"C:\\MSP2", tally, {}, noLog),
-              install::ProductsOutcome::StoppedUpToDate);
+    install::InstallerLog noLog(L"");
+    install::WaitBudget budget;
+    EXPECT_EQ(
+        install::InstallProducts(install::ProductList(), L"C:\\MSP2", tally, {}, noLog, budget),
+        install::ProductsOutcome::StoppedUpToDate);
     EXPECT_TRUE(TheSimulation().configureCalls.empty());
     EXPECT_EQ(messages::CurrentProductName(), L"Corvath A") << "the second is never examined";
     EXPECT_EQ(TheSimulation().threadLocale, 1031u) << "its 306 comes in its language";

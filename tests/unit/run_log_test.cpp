@@ -6,6 +6,7 @@
 #include "platform/host/simulation.h"
 #include "test_support.h"
 
+#include <ctime>
 #include <fstream>
 #include <regex>
 
@@ -119,17 +120,79 @@ TEST_F(RunLog, QuietRunsLogTheBoxesTheyDidNotShowAndAGivenLogIsAppended) {
     EXPECT_EQ(ends, 2u) << "two runs, one file";
 }
 
-TEST_F(RunLog, ALogThatCannotBeMadeChangesNothing) {
-    const fs::path missing = scratch_ / "missing" / "run.log";
-    EXPECT_EQ(Run({L"/log", testing_support::Wide(missing.string())}), 0);
-    EXPECT_FALSE(fs::exists(missing.parent_path()));
-    EXPECT_EQ(TheSimulation().configureCalls.size(), 1u);
-    ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u);
-    EXPECT_EQ(TheSimulation().shownBoxes[0].caption, L"Installation erfolgreich");
-    EXPECT_TRUE(TheSimulation().installerLogs.empty()) << "no run log, nothing to sit beside";
-    // Nor does an /e job without /log keep one.
+TEST_F(RunLog, APlaceThatCannotBeUsedSendsTheLogToTheDefaultPlaceWhichSaysWhy) {
+    fs::create_directory(scratch_ / "folder");
+    const std::string tooLong = (scratch_ / std::string(300, 'x')).string() + ".log";
+    const struct {
+        std::string asked;
+        const char* error;
+    } rows[] = {
+        {(scratch_ / "missing" / "run.log").string(), "(error 3)"},
+        {(scratch_ / "folder").string(), "(error 31)"}, // EISDIR; Windows answers 5
+        {tooLong, "(error 206)"},
+    };
+    for (const auto& row : rows) {
+        for (const fs::path& log : DefaultLogs()) {
+            fs::remove(log);
+        }
+        TheSimulation().installerLogs.clear();
+        EXPECT_EQ(Run({L"/q", L"/log", testing_support::Wide(row.asked)}), 0) << row.asked;
+        const std::vector<fs::path> logs = DefaultLogs();
+        ASSERT_EQ(logs.size(), 1u) << row.asked;
+        const std::string log = Read(logs[0]);
+        const std::string first = log.substr(24, log.find("\r\n") - 24);
+        EXPECT_EQ(first, "the run log cannot go where /log asks, \"" + row.asked + "\" " +
+                             row.error + ": it is here instead");
+        EXPECT_EQ(TheSimulation().installerLogs.size(), 1u) << "Windows Installer's log beside it";
+    }
+    // An /e job without /log keeps none.
+    for (const fs::path& log : DefaultLogs()) {
+        fs::remove(log);
+    }
     EXPECT_EQ(Run({L"/e", testing_support::Wide((scratch_ / "x.msp").string())}), 0);
     EXPECT_TRUE(DefaultLogs().empty());
+}
+
+TEST_F(RunLog, ARelativeLogIsMadeFullAndRunsSharingItGetInstallerLogsOfTheirOwn) {
+    const fs::path previous = fs::current_path();
+    fs::current_path(scratch_);
+    fs::create_directory("sub");
+    for (int run = 0; run < 3; ++run) {
+        EXPECT_EQ(Run({L"/q", L"/log", L"sub/rel.log"}), 0);
+    }
+    fs::current_path(previous);
+    const std::string full = (scratch_ / "sub" / "rel").string();
+    EXPECT_NE(Read(full + ".log").find("run log: \"" + full + ".log\"\r\n"), std::string::npos);
+    // The product was patched once; the simulated one stays at its version, so all three apply.
+    EXPECT_EQ(TheSimulation().installerLogs,
+              (std::vector<std::wstring>{testing_support::Wide(full + ".installer.log"),
+                                         testing_support::Wide(full + ".installer-2.log"),
+                                         testing_support::Wide(full + ".installer-3.log")}));
+}
+
+TEST_F(RunLog, DefaultNamesCountOnPastNine) {
+    // Every name up to -12 taken, for this second and the next two.
+    const std::time_t now = std::time(nullptr);
+    for (std::time_t second = now; second < now + 3; ++second) {
+        std::tm local{};
+        localtime_r(&second, &local);
+        const std::wstring name =
+            app::DefaultLogName(L"8.2.0.5", {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                                             local.tm_hour, local.tm_min, local.tm_sec, 0});
+        const std::string stem(name.begin(), name.end() - 4);
+        std::ofstream(scratch_ / (stem + ".log"));
+        for (int n = 2; n <= 12; ++n) {
+            std::ofstream(scratch_ / (stem + "-" + std::to_string(n) + ".log"));
+        }
+    }
+    EXPECT_EQ(Run({L"/q"}), 0);
+    std::size_t thirteenth = 0;
+    for (const auto& entry : fs::directory_iterator(scratch_)) {
+        if (entry.path().filename().string().ends_with("-13.log") && fs::file_size(entry) > 0) {
+            ++thirteenth;
+        }
+    }
+    EXPECT_EQ(thirteenth, 1u);
 }
 
 TEST_F(RunLog, HelpShowsTheSwitchesEvenWhenQuietAndDoesNothingElse) {

@@ -1,0 +1,110 @@
+#include "install/busy_waits.h"
+
+#include "messages/run_log.h"
+#include "platform/files.h"
+#include "platform/system.h"
+
+namespace install {
+namespace {
+
+constexpr wchar_t kInstallerMutex[] = L"Global\\_MSIExecute";
+
+std::wstring Seconds(std::uint64_t microseconds) {
+    return std::to_wstring(microseconds / 1000000) + L"." +
+           std::to_wstring(microseconds / 100000 % 10) + L" s";
+}
+
+// Waits for `mutex`: first without waiting, then, logging that it waits for `what`, for the rest
+// of the budget. The outcome of the last wait.
+platform::WaitResult WaitLogged(platform::Mutex& mutex, const std::wstring& what,
+                                WaitBudget& budget) {
+    platform::WaitResult result = platform::WaitForMutex(mutex, 0);
+    if (result != platform::WaitResult::TimedOut) {
+        return result;
+    }
+    messages::Log(L"waiting for " + what + L" (" + mutex.Name() + L" is held), at most " +
+                  std::to_wstring(budget.LeftMilliseconds() / 1000) + L" s");
+    const std::uint64_t started = platform::MonotonicMicroseconds();
+    result = platform::WaitForMutex(mutex, budget.LeftMilliseconds());
+    const std::wstring took = Seconds(platform::MonotonicMicroseconds() - started);
+    switch (result) {
+    case platform::WaitResult::Acquired:
+        messages::Log(L"waited " + took + L" for " + what + L": it is over");
+        break;
+    case platform::WaitResult::Abandoned:
+        break; // the caller tells
+    case platform::WaitResult::TimedOut:
+        messages::Log(L"waited " + took + L" for " + what + L": still going; no more waiting");
+        break;
+    case platform::WaitResult::Failed:
+        messages::LogFailure(L"waiting for " + what, platform::LastError());
+        break;
+    }
+    return result;
+}
+
+} // namespace
+
+WaitBudget::WaitBudget()
+    : deadline_(platform::MonotonicMicroseconds() + std::uint64_t{kBusyWaitMilliseconds} * 1000) {}
+
+std::uint32_t WaitBudget::LeftMilliseconds() const {
+    const std::uint64_t now = platform::MonotonicMicroseconds();
+    return now >= deadline_ ? 0 : static_cast<std::uint32_t>((deadline_ - now) / 1000);
+}
+
+PackRunLock::~PackRunLock() {
+    Release();
+}
+
+void PackRunLock::Release() {
+    if (owned_ && !platform::LetGoOfMutex(mutex_)) {
+        messages::LogFailure(L"letting go of " + mutex_.Name(), platform::LastError());
+    }
+    owned_ = false;
+    mutex_.Close();
+}
+
+bool PackRunLock::Acquire(const std::wstring& patchCode, WaitBudget& budget) {
+    mutex_ = platform::CreateSharedMutex(L"corvath-sp-" + patchCode);
+    if (!mutex_.IsOpen()) {
+        messages::LogFailure(L"making the mutex that keeps runs of this pack apart",
+                             platform::LastError());
+        return true;
+    }
+    switch (WaitLogged(mutex_, L"another run of this service pack", budget)) {
+    case platform::WaitResult::Acquired:
+        break;
+    case platform::WaitResult::Abandoned:
+        messages::Log(L"another run of this service pack ended without letting go of " +
+                      mutex_.Name() + L" (it was stopped or crashed); this run goes on");
+        break;
+    case platform::WaitResult::TimedOut:
+        return false;
+    case platform::WaitResult::Failed:
+        return true;
+    }
+    owned_ = true;
+    messages::Log(L"this run of the pack holds " + mutex_.Name());
+    return true;
+}
+
+bool WaitForInstallerIdle(WaitBudget& budget) {
+    // No such mutex: no installation is under way.
+    platform::Mutex mutex = platform::OpenMutexToWaitOn(kInstallerMutex);
+    if (!mutex.IsOpen()) {
+        return true;
+    }
+    const platform::WaitResult result =
+        WaitLogged(mutex, L"another installation by Windows Installer", budget);
+    if (result == platform::WaitResult::TimedOut) {
+        return false;
+    }
+    if ((result == platform::WaitResult::Acquired || result == platform::WaitResult::Abandoned) &&
+        !platform::LetGoOfMutex(mutex)) {
+        messages::LogFailure(L"letting go of " + mutex.Name(), platform::LastError());
+    }
+    return true;
+}
+
+} // namespace install

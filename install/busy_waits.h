@@ -1,0 +1,55 @@
+// Patience with other installations: another run of this pack, and Windows Installer busy with
+// somebody else's. Deployment tools start a pack on many machines at once and again soon after;
+// a run that waits a few minutes spares the fleet a failed run and a retry hours later. Every
+// wait of a run comes out of one budget, so a run never waits longer than that in all.
+#pragma once
+
+#include "platform/sync.h"
+
+#include <cstdint>
+#include <string>
+
+namespace install {
+
+// How long a run waits for other installations, in all.
+constexpr std::uint32_t kBusyWaitMilliseconds = 10 * 60 * 1000;
+
+// The time left of a run's waiting, counted from its start on a clock that the time of day does
+// not move.
+class WaitBudget {
+  public:
+    WaitBudget();
+    std::uint32_t LeftMilliseconds() const;
+
+  private:
+    std::uint64_t deadline_;
+};
+
+// One run of a pack at a time: the mutex of the pack's patch code, held from before extraction to
+// the end of the run. A second run of the same pack waits for the first, silently, within the
+// budget.
+class PackRunLock {
+  public:
+    PackRunLock() = default;
+    PackRunLock(const PackRunLock&) = delete;
+    PackRunLock& operator=(const PackRunLock&) = delete;
+    ~PackRunLock();
+
+    // False when the budget ran out with another run still going. A mutex that cannot be had at
+    // all is logged and the run goes on without it: one pack run is no worse than before.
+    bool Acquire(const std::wstring& patchCode, WaitBudget& budget);
+    // Lets go of the mutex, if held; nothing the second time.
+    void Release();
+
+  private:
+    platform::Mutex mutex_;
+    bool owned_ = false;
+};
+
+// Waits, within the budget, while another installation holds Windows Installer's own mutex. The
+// mutex is opened for waiting only, and let go of at once when a wait acquires it: nobody may
+// hold it across an installation of theirs, or Windows Installer itself would wait for us.
+// False when the budget ran out with the mutex still held.
+bool WaitForInstallerIdle(WaitBudget& budget);
+
+} // namespace install
