@@ -36,6 +36,11 @@ bool StartDefaultLog() {
     platform::TempDirectory(temp);
     // The folder the patch's copy goes to, by the same rule: a missing TMP is passed over.
     std::wstring folder = payload::TempNameDirectory(temp);
+    // In full, as Windows Installer gets its log's path: the last fallback is the current folder.
+    std::wstring fullFolder;
+    if (platform::FullPathName(folder, kFullPathCapacity, fullFolder)) {
+        folder = fullFolder;
+    }
     if (folder.back() != L'\\' && folder.back() != L'/') {
         folder.push_back(platform::kPathSeparator);
     }

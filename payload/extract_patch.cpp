@@ -30,7 +30,7 @@ platform::File CreateTempFile(const std::wstring& directory, std::wstring& path)
 
 } // namespace
 
-bool ExtractPatch(std::wstring& path, platform::FileId* written) {
+bool ExtractPatch(std::wstring& path, platform::FileId* written, CopyNote* note) {
     const bool chooseName = path.empty();
     std::wstring directory;
     if (chooseName) {
@@ -54,19 +54,24 @@ bool ExtractPatch(std::wstring& path, platform::FileId* written) {
     if (!file.IsOpen()) {
         return false;
     }
-    // One request straight from the resource view: the package is never copied in memory.
-    if (!platform::WriteToFile(file, bytes, size)) {
-        const std::uint32_t error = platform::LastError();
-        file.Close();
-        platform::DeleteFileAt(path);
-        platform::SetLastError(error);
-        return false;
+    // Known before the name is let go of, so that the file can later be told from a stand-in;
+    // and noted before it is written, so that a run killed while writing leaves nothing for ever.
+    platform::FileId id;
+    bool identified = platform::IdentifyFile(file, id);
+    if (identified && written != nullptr) {
+        *written = id;
     }
-    // Known before the name is let go of, so that the file can later be told from a stand-in.
-    if (written != nullptr && !platform::IdentifyFile(file, *written)) {
+    if (identified && note != nullptr) {
+        note->Write(path, id, size);
+    }
+    // One request straight from the resource view: the package is never copied in memory.
+    if ((written != nullptr && !identified) || !platform::WriteToFile(file, bytes, size)) {
         const std::uint32_t error = platform::LastError();
         file.Close();
         platform::DeleteFileAt(path);
+        if (note != nullptr) {
+            note->Remove();
+        }
         platform::SetLastError(error);
         return false;
     }

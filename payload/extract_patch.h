@@ -1,6 +1,7 @@
 // Writes the embedded patch package to a file, byte for byte.
 #pragma once
 
+#include "payload/copy_note.h"
 #include "platform/files.h"
 
 #include <string>
@@ -12,7 +13,9 @@ namespace payload {
 // path is used unchanged (an existing file is replaced). True when every byte was written.
 // A write that fails part way removes the partial file, so that no truncated package is left
 // under a name that looks complete. `written`, when given, receives the identity of the file
-// written, taken while it was still held.
-bool ExtractPatch(std::wstring& path, platform::FileId* written = nullptr);
+// written, taken while it was still held. `note`, when given, notes the file before a byte is
+// written to it, so that a later run can remove it should this one be killed.
+bool ExtractPatch(std::wstring& path, platform::FileId* written = nullptr,
+                  CopyNote* note = nullptr);
 
 } // namespace payload

@@ -3,6 +3,7 @@
 #include "messages/run_log.h"
 #include "payload/extract_patch.h"
 #include "payload/resource_store.h"
+#include "payload/temp_name.h"
 #include "platform/msi.h"
 
 #include <cstring>
@@ -43,7 +44,11 @@ bool IsEmbeddedPackage(platform::File& file) {
 
 bool PatchCopy::Make() {
     Remove();
-    if (!ExtractPatch(path_, &written_)) {
+    std::wstring temp;
+    if (platform::TempDirectory(temp)) {
+        RemoveLeftCopies(TempNameDirectory(temp));
+    }
+    if (!ExtractPatch(path_, &written_, &note_)) {
         messages::LogFailure(L"extracting the patch to a new temporary file " +
                                  messages::Quoted(path_),
                              platform::LastError());
@@ -96,6 +101,7 @@ void PatchCopy::Remove() {
                                  L" (a name that now leads to another file is left alone)",
                              platform::LastError());
     }
+    note_.Remove();
     made_ = false;
     platform::SetLastError(error);
 }

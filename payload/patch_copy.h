@@ -1,6 +1,7 @@
 // The copy of the embedded patch that a job reads and hands to Windows Installer.
 #pragma once
 
+#include "payload/copy_note.h"
 #include "platform/files.h"
 
 #include <string>
@@ -10,7 +11,9 @@ namespace payload {
 // Extracted to a new file in the temporary directory, then held so that nobody can change,
 // rename or delete it, and checked byte for byte against the embedded package through that
 // hold: an elevated run must apply the package it carries, not what another process of the
-// user put in its place. Deleted when the job lets go of it, on every way out.
+// user put in its place. Deleted when the job lets go of it, on every way out; noted beside it
+// (copy_note.h) so that the next run deletes it should this one be killed. Before it makes its
+// own, it removes what runs that were killed left in its folder.
 class PatchCopy {
   public:
     PatchCopy() = default;
@@ -32,6 +35,7 @@ class PatchCopy {
     std::wstring path_;
     platform::FileId written_;
     platform::File hold_;
+    CopyNote note_;
     bool made_ = false;
 };
 
