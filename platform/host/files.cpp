@@ -67,6 +67,17 @@ std::wstring Widen(const std::string& text) {
     return std::wstring(text.begin(), text.end());
 }
 
+// What open() gave, as a file of ours and how the opening went.
+File Owned(int fd, OpenResult& result) {
+    if (fd < 0) {
+        t_lastError = WindowsErrorOf(errno);
+        result = errno == EEXIST ? OpenResult::AlreadyExists : OpenResult::Failed;
+        return {};
+    }
+    result = OpenResult::Opened;
+    return File(fd);
+}
+
 } // namespace
 
 void File::Close() {
@@ -96,14 +107,7 @@ File OpenFileForWriting(const std::wstring& path, OpenMode mode, OpenResult& res
         flags |= O_EXCL | O_NOFOLLOW;
         break;
     }
-    const int fd = ::open(Narrow(path).c_str(), flags, 0644);
-    if (fd < 0) {
-        t_lastError = WindowsErrorOf(errno);
-        result = errno == EEXIST ? OpenResult::AlreadyExists : OpenResult::Failed;
-        return {};
-    }
-    result = OpenResult::Opened;
-    return File(fd);
+    return Owned(::open(Narrow(path).c_str(), flags, 0644), result);
 }
 
 File OpenFileHeldForReading(const std::wstring& path) {
@@ -121,14 +125,8 @@ File OpenFileHeldForReading(const std::wstring& path) {
 }
 
 File CreateFileForAnotherWriter(const std::wstring& path, OpenResult& result) {
-    const int fd = ::open(Narrow(path).c_str(), O_RDONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        t_lastError = WindowsErrorOf(errno);
-        result = errno == EEXIST ? OpenResult::AlreadyExists : OpenResult::Failed;
-        return {};
-    }
-    result = OpenResult::Opened;
-    return File(fd);
+    return Owned(::open(Narrow(path).c_str(), O_RDONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644),
+                 result);
 }
 
 File OpenFileToDelete(const std::wstring& path) {

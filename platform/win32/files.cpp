@@ -14,6 +14,24 @@ HANDLE AsHandle(std::intptr_t value) {
     return reinterpret_cast<HANDLE>(value);
 }
 
+// What CreateFileW gave, as a file of ours and how the opening went.
+File Owned(HANDLE handle, OpenResult& result) {
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        result = (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+                     ? OpenResult::AlreadyExists
+                     : OpenResult::Failed;
+        return {};
+    }
+    result = OpenResult::Opened;
+    return File(reinterpret_cast<std::intptr_t>(handle));
+}
+
+File Owned(HANDLE handle) {
+    OpenResult ignored;
+    return Owned(handle, ignored);
+}
+
 } // namespace
 
 void File::Close() {
@@ -60,16 +78,8 @@ File OpenFileForWriting(const std::wstring& path, OpenMode mode, OpenResult& res
     // nowhere, is taken as the name being taken, never followed.
     const DWORD flags =
         FILE_ATTRIBUTE_NORMAL | (disposition == CREATE_NEW ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
-    HANDLE handle = CreateFileW(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        result = (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
-                     ? OpenResult::AlreadyExists
-                     : OpenResult::Failed;
-        return {};
-    }
-    result = OpenResult::Opened;
-    return File(reinterpret_cast<std::intptr_t>(handle));
+    return Owned(CreateFileW(path.c_str(), access, share, nullptr, disposition, flags, nullptr),
+                 result);
 }
 
 File OpenFileHeldForReading(const std::wstring& path) {
@@ -77,10 +87,7 @@ File OpenFileHeldForReading(const std::wstring& path) {
     // and a rename needs delete access. Windows Installer only reads it, so it still gets in.
     HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return {};
-    }
-    return File(reinterpret_cast<std::intptr_t>(handle));
+    return Owned(handle);
 }
 
 File CreateFileForAnotherWriter(const std::wstring& path, OpenResult& result) {
@@ -89,25 +96,14 @@ File CreateFileForAnotherWriter(const std::wstring& path, OpenResult& result) {
     HANDLE handle =
         CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        result = (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
-                     ? OpenResult::AlreadyExists
-                     : OpenResult::Failed;
-        return {};
-    }
-    result = OpenResult::Opened;
-    return File(reinterpret_cast<std::intptr_t>(handle));
+    return Owned(handle, result);
 }
 
 File OpenFileToDelete(const std::wstring& path) {
     // No sharing: a live run holds its copy and its note open, and so keeps them from us.
     HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return {};
-    }
-    return File(reinterpret_cast<std::intptr_t>(handle));
+    return Owned(handle);
 }
 
 bool ReadFromFile(File& file, void* buffer, std::size_t capacity, std::size_t& read) {

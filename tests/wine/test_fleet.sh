@@ -103,7 +103,7 @@ assert_eq 0 "$LAST_RC" "exit code 0"
 assert_eq 1 "$(run_logs | grep -c .)" "the log in the default place"
 assert_eq "" "$(find "$WINEPREFIX/drive_c" -maxdepth 1 -iname q)" "no file named q"
 restore_prefix fleet-de
-run_pack help-dash -?
+run_pack help-dash '-?'
 assert_contains "$(cut -f2 <<<"$BOXES")" "Corvath Service Pack" "-? shows the help"
 assert_eq 8.1.0.4 "$(probe_field "$de" VersionString)" "-? leaves the product untouched"
 assert_eq "" "$(copies)" "and extracts nothing"

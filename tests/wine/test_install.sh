@@ -238,8 +238,10 @@ wait_box "Installation Error" >/dev/null || fail "the running-program box"
 WINEDEBUG=-all wine cmd /c 'echo changed>>%TMP%\MSP2' >/dev/null 2>&1 || true
 WINEDEBUG=-all wine cmd /c 'ren %TMP%\MSP2 MSP9' >/dev/null 2>&1 || true
 WINEDEBUG=-all wine cmd /c 'del %TMP%\MSP2' >/dev/null 2>&1 || true
+WINEDEBUG=-all wine cmd /c 'del %TMP%\MSP2.corvath-sp' >/dev/null 2>&1 || true
 assert_file_eq "$sample" "$TEMP_DIR/MSP2" "nobody can write, rename or delete the held copy"
-assert_eq "MSP2" "$(temp_copies | paste -sd ' ')" "no other name appeared"
+assert_eq "MSP2 MSP2.corvath-sp" "$(temp_copies | paste -sd ' ')" \
+    "no other name appeared; the copy's note stays beside it"
 answer_box "Installation Error" Escape "$shots/running-cancel.png" || fail "the running-program box"
 answer_box "Installation Error" Return "$shots/running-cancel-300.png" || fail "the 300 box"
 LAST_RC=0

@@ -74,7 +74,7 @@ assert_logged "$log" \
     "exit code 1642: no target product is installed; the run took "
 assert_eq "" "$(find "$TEMP_DIR" -maxdepth 1 -name '*.installer.log')" "no product patched, no installer log"
 
-begin_case "/log into a missing folder: the same run, no log anywhere"
+begin_case "/log into a missing folder: the same run, its log in the default place"
 restore_prefix run-log-de
 TEMP_DIR=$(prefix_temp_dir)
 rm -f "$TEMP_DIR"/corvath-sp-*.log
@@ -82,7 +82,9 @@ run_pack missing-folder /log 'C:\missing\sp.log'
 assert_eq "Das Service Pack wurde erfolgreich installiert." "$(cut -f1 <<<"$BOXES")" "the 301 box as ever"
 assert_eq 0 "$LAST_RC" "exit code 0"
 assert_eq 8.2.0.5 "$(probe_field "$de" VersionString)" "corvath-de patched"
-assert_eq "" "$(find "$WINEPREFIX/drive_c" -name 'corvath-sp-*.log' -o -name 'sp*.log')" "no log written"
+assert_contains "$(head -n 1 "$(newest_log)")" \
+    'the run log cannot go where /log asks, "C:\missing\sp.log" (error 3, ' "the default log says why"
+assert_eq "" "$(find "$WINEPREFIX/drive_c" -name 'sp*.log')" "nothing made where /log asked"
 
 begin_case "/norestart and a product whose patching asks for a restart: 301, exit 3010, no restart"
 restore_prefix run-log-de
@@ -109,7 +111,7 @@ TEMP_DIR=$(prefix_temp_dir)
 rm -f "$TEMP_DIR"/corvath-sp-*.log
 english=$(sed -n 's/^ *317 "\(.*\)"$/\1/p' "$CORVATH_WINE_LIB_DIR/../../resources/strings/en-US.rc")
 german=$(sed -n 's/^ *317 "\(.*\)"$/\1/p' "$CORVATH_WINE_LIB_DIR/../../resources/strings/de-DE.rc")
-run_pack help-en /?
+run_pack help-en '/?'
 IFS=$'\t' read -r text caption type _ <<<"$BOXES"
 assert_eq "Corvath Service Pack	0x00050040" "$caption	$type" "caption and type"
 assert_eq "${english:0:${#text}}" "$text" "the English help (as far as Wine traced it)"
