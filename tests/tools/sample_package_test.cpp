@@ -51,6 +51,21 @@ TEST(SamplePackage, RootCarriesThePatchClassAndAStringPool) {
     }
 }
 
+TEST(SamplePackage, SaysItMayBeRemovedAndToWhichFamilyItBelongs) {
+    // Read back by msiinfo, independently of the writer: the rows Windows Installer reads.
+    using Rows = std::vector<std::vector<std::string>>;
+    EXPECT_EQ(table_rows("corvath-sp-sample.msp", "MsiPatchMetadata"),
+              (Rows{{"", "AllowRemoval", "1"},
+                    {"", "Classification", "Service Pack"},
+                    {"", "Description", "Corvath 8.2 Service Pack for 8.1 users"},
+                    {"", "DisplayName", "Corvath 8.2.0.5 Service Pack"},
+                    {"", "ManufacturerName", "Lunmere"},
+                    {"", "TargetProductName", "Corvath"}}));
+    EXPECT_EQ(table_rows("corvath-sp-sample.msp", "MsiPatchSequence"),
+              (Rows{{"CorvathServicePack", "", "8.2.0.5", ""}}));
+    EXPECT_TRUE(table_rows("other-patch.msp", "MsiPatchMetadata").empty());
+}
+
 TEST(SamplePackage, TargetListIsThe22CodesWithOneSecondGroup) {
     const auto summary = summary_of({});
     ASSERT_FALSE(summary.empty());

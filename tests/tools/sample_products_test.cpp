@@ -10,22 +10,6 @@ namespace lay = corvath::patchkit::layout;
 
 namespace {
 
-// Rows of an exported table (after the three header lines), split at tabs.
-std::vector<std::vector<std::string>> table_rows(const std::string& msi, const std::string& table) {
-    const auto result = run_command(shell_quote(CORVATH_MSIINFO) + " export " +
-                                    shell_quote(sample_path(msi)) + " " + table + " 2>/dev/null");
-    std::vector<std::vector<std::string>> rows;
-    auto lines = split(result.output, '\n');
-    for (std::size_t i = 3; i < lines.size(); ++i) {
-        std::string line = lines[i];
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (!line.empty())
-            rows.push_back(split(line, '\t'));
-    }
-    return rows;
-}
-
 std::string property(const std::string& msi, const std::string& name) {
     for (const auto& row : table_rows(msi, "Property"))
         if (row.size() == 2 && row[0] == name)

@@ -181,4 +181,21 @@ std::string shell_quote(const std::string& text) {
     return quoted + "'";
 }
 
+std::vector<std::vector<std::string>> table_rows(const std::string& file,
+                                                 const std::string& table) {
+    const auto result = run_command(shell_quote(CORVATH_MSIINFO) + " export " +
+                                    shell_quote(sample_path(file)) + " " + table + " 2>/dev/null");
+    std::vector<std::vector<std::string>> rows;
+    auto lines = split(result.output, '\n');
+    // After the three header lines: names, types, and the table's name with its keys.
+    for (std::size_t i = 3; i < lines.size(); ++i) {
+        std::string line = lines[i];
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty())
+            rows.push_back(split(line, '\t'));
+    }
+    return rows;
+}
+
 } // namespace corvath::tests

@@ -41,6 +41,8 @@ struct CommandResult {
     std::string output;
 };
 CommandResult run_command(const std::string& command_line);
+// The rows of a table of a sample database or patch as msiinfo exports it, split at tabs.
+std::vector<std::vector<std::string>> table_rows(const std::string& file, const std::string& table);
 std::string shell_quote(const std::string& text);
 
 } // namespace corvath::tests

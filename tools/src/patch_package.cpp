@@ -2,6 +2,7 @@
 
 #include "cabinet.h"
 #include "compound_file.h"
+#include "database_tables.h"
 #include "product_layout.h"
 #include "property_set.h"
 #include "stream_name.h"
@@ -22,6 +23,37 @@ constexpr std::uint32_t pid_transforms = 8;
 constexpr std::uint32_t pid_patch_code = 9;
 constexpr std::uint32_t pid_word_count = 15;
 constexpr std::uint32_t pid_application = 18;
+
+// The two tables, with the columns Windows Installer defines for them.
+std::vector<DatabaseTable> metadata_tables(const PatchMetadata& metadata) {
+    const ColumnKind identifier{ColumnType::String, 72, false, false};
+    const ColumnKind optional_identifier{ColumnType::String, 72, true, false};
+    DatabaseTable table{
+        "MsiPatchMetadata",
+        {{{"Company", ColumnType::String, true}, optional_identifier},
+         {{"Property", ColumnType::String, true}, identifier},
+         {{"Value", ColumnType::String, false}, {ColumnType::String, 0, false, true}}},
+        {}};
+    const std::pair<const char*, std::string> rows[] = {
+        {"AllowRemoval", metadata.allow_removal ? "1" : "0"},
+        {"Classification", metadata.classification},
+        {"Description", metadata.description},
+        {"DisplayName", metadata.display_name},
+        {"ManufacturerName", metadata.manufacturer},
+        {"TargetProductName", metadata.target_product},
+    };
+    for (const auto& [property, value] : rows)
+        table.rows.push_back({std::monostate{}, std::string(property), value});
+
+    DatabaseTable sequence{
+        "MsiPatchSequence",
+        {{{"PatchFamily", ColumnType::String, true}, identifier},
+         {{"ProductCode", ColumnType::String, true}, {ColumnType::String, 38, true, false}},
+         {{"Sequence", ColumnType::String, false}, identifier},
+         {{"Attributes", ColumnType::Int16, false}, {ColumnType::Int16, 2, true, false}}},
+        {{metadata.family, std::monostate{}, metadata.sequence, std::monostate{}}}};
+    return {std::move(table), std::move(sequence)};
+}
 
 std::string storage_name_for(std::size_t index) {
     char name[48]; // room for any index; build_transform_pair checks the real limit
@@ -90,6 +122,10 @@ std::optional<Bytes> build_patch_package(const PatchDefinition& definition, std:
     // The installer opens a patch as a database, which needs a string pool, even an empty one.
     root.streams.push_back({encode_stream_name("_StringPool", StreamKind::Table), Bytes(4, 0)});
     root.streams.push_back({encode_stream_name("_StringData", StreamKind::Table), Bytes{}});
+
+    if (definition.metadata &&
+        !add_database_tables(root, metadata_tables(*definition.metadata), error))
+        return std::nullopt;
 
     auto cabinet = build_cabinet({{std::string(layout::exe_file_key), definition.exe},
                                   {std::string(layout::data_file_key), definition.data}},

@@ -11,14 +11,30 @@
 
 namespace corvath::patchkit {
 
+// What a patch says of itself in its MsiPatchMetadata and MsiPatchSequence tables: the name that
+// Windows lists under installed updates, whether the patch may be removed, and the family and
+// sequence for which Windows Installer caches baselines, so that it can remove the patch
+// without the original package.
+struct PatchMetadata {
+    bool allow_removal = true;
+    std::string display_name;
+    std::string manufacturer;
+    std::string target_product;
+    std::string classification;
+    std::string description;
+    std::string family;   // MsiPatchSequence.PatchFamily
+    std::string sequence; // MsiPatchSequence.Sequence, a version
+};
+
 struct PatchDefinition {
     // Summary property 7 exactly as written, or nothing to leave the property out.
     std::optional<std::string> target_list;
     // Products that get a transform pair (the installer only patches those).
     std::vector<std::string> transform_products;
-    std::string patch_code;               // braced GUID, the start of summary property 9
-    std::string title;                    // summary property 3
-    ClassId root_class = msi_patch_class; // what the file says it is
+    std::string patch_code;                // braced GUID, the start of summary property 9
+    std::string title;                     // summary property 3
+    ClassId root_class = msi_patch_class;  // what the file says it is
+    std::optional<PatchMetadata> metadata; // no tables at all without it
     const Bytes* exe = nullptr;
     const Bytes* data = nullptr;
 };

@@ -10,6 +10,9 @@ inline constexpr std::string_view patch_code = "{5E0A7C2D-8B14-4C6A-9F3E-2D7B1A9
 inline constexpr std::uint64_t package_size = 16'049'664;
 
 inline constexpr std::string_view title = "Corvath 8.2 Service Pack for 8.1 users";
+// The name under installed updates, and the family whose later packs supersede this one.
+inline constexpr std::string_view display_name = "Corvath 8.2.0.5 Service Pack";
+inline constexpr std::string_view patch_family = "CorvathServicePack";
 static_assert(title.size() == 38);
 
 // One line: the record stores it after "PatchDesc=" and ends the line with CR LF.

@@ -21,6 +21,14 @@ PatchDefinition definition_for(const SampleInputs& inputs) {
     definition.patch_code = std::string(sample::patch_code);
     definition.title = std::string(sample::title);
     definition.exe = &inputs.exe;
+    definition.metadata = PatchMetadata{true,
+                                        std::string(sample::display_name),
+                                        "Lunmere",
+                                        "Corvath",
+                                        "Service Pack",
+                                        std::string(sample::title),
+                                        std::string(sample::patch_family),
+                                        std::string(layout::patched_version)};
     return definition;
 }
 
@@ -131,8 +139,10 @@ build_edge_packages(const SampleInputs& inputs, const Bytes& sample, std::string
     lower_case.target_list = first + ";" + inputs.targets[1];
     PatchDefinition no_patch_code = base;
     no_patch_code.patch_code = no_patch_code.patch_code.substr(1, 36); // the braces left out
-    // And one a pack can be built from that is not the sample: other targets, another code.
+    // And one a pack can be built from that is not the sample: other targets, another code,
+    // and no metadata, as a patch made without removal in mind.
     PatchDefinition other = base;
+    other.metadata.reset();
     other.target_list = inputs.targets[1] + ";" + inputs.targets[0];
     other.transform_products = {inputs.targets[1], inputs.targets[0]};
     other.patch_code = "{5E0A7C2D-8B14-4C6A-9F3E-2D7B1A9C4E61}";

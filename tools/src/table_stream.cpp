@@ -3,7 +3,6 @@
 #include <limits>
 
 namespace corvath::patchkit {
-namespace {
 
 bool encode_cell(const Column& column, const CellValue& value, StringPool& pool, Bytes& out) {
     switch (column.type) {
@@ -52,8 +51,6 @@ bool encode_cell(const Column& column, const CellValue& value, StringPool& pool,
     }
     return false;
 }
-
-} // namespace
 
 bool encode_row(const std::vector<Column>& columns, const RowChange& row, StringPool& pool,
                 Bytes& out) {

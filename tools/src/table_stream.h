@@ -31,6 +31,11 @@ struct RowChange {
     std::vector<std::optional<CellValue>> cells;
 };
 
+// Appends one value as a table stores it: a string as its pool id (0 for NULL), a 16-bit number
+// biased by 0x8000 and a 32-bit one with its top bit flipped, so that 0 means NULL. False when
+// the value does not fit the column or the string pool is full.
+bool encode_cell(const Column& column, const CellValue& value, StringPool& pool, Bytes& out);
+
 // Appends the encoded row to `out`. Fails (false) when the cells do not match the columns,
 // a value does not fit its column, or the string pool is full.
 bool encode_row(const std::vector<Column>& columns, const RowChange& row, StringPool& pool,
