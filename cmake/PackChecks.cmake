@@ -3,12 +3,22 @@
 # match, must stop the release engineer's build, not show as 300 or 308 on customers' machines.
 # Each violation stops with one line: the option or file, and the rule it breaks.
 #
-#   corvath_check_patch(FILE WHAT [CODE_VAR])   a patch package (.msp); its patch code into CODE_VAR
+#   corvath_check_patch(FILE WHAT [CODE_VAR [REMOVABLE_VAR]])
+#                                               a patch package (.msp); its patch code, and
+#                                               whether it allows its removal (a warning, not a
+#                                               fault: corvath_note_removability)
 #   corvath_check_applicable_versions(VALUE)    CORVATH_SP_APPLICABLE_VERSIONS
 #
 # The patch is read as Windows Installer reads it: an OLE compound file whose root carries the
 # patch class id, and the summary information stream beneath that root. Every offset is checked
 # against the file, and every chain walk is bounded by the file's sector count.
+
+# The names of the root's streams the checks read, as their directory entries hold them
+# (UTF-16LE with the terminator; a table's stream name is encoded, its first unit 0x4840).
+set(_corvath_summary_name "0500530075006d006d0061007200790049006e0066006f0072006d006100740069006f006e000000")
+set(_corvath_pool_name "40483f3f77456c446a3eb2442f480000") # _StringPool
+set(_corvath_strings_name "40483f3f77456c446a3be44524480000") # _StringData
+set(_corvath_metadata_name "404896456c3ee445e64216423741274137410000") # MsiPatchMetadata
 
 # The leading blank keeps CMake from wrapping the line.
 macro(_corvath_patch_fail rule)
@@ -262,10 +272,14 @@ function(corvath_check_patch file what)
   _corvath_le("${root}" 120 4 _corvath_root_size)
   _corvath_le("${root}" 76 4 child)
 
-  # The summary information among the root's own children (each transform has one too).
+  # The summary information among the root's own children (each transform has one too), and the
+  # streams of the patch's own tables: the string pool and MsiPatchMetadata.
   _corvath_chain_to_end(${first_directory} directory_sectors)
   set(pending ${child})
   set(summary_entry "")
+  set(pool_entry "")
+  set(strings_entry "")
+  set(metadata_entry "")
   set(visited 0)
   while(pending)
     list(POP_FRONT pending id)
@@ -279,11 +293,15 @@ function(corvath_check_patch file what)
     math(EXPR offset "${id} * 128")
     _corvath_offset_in(directory_sectors ${offset} "the compound file's directory is damaged" at)
     _corvath_read(${at} 128 entry)
-    string(SUBSTRING "${entry}" 0 80 name)
     _corvath_le("${entry}" 64 2 name_length)
-    if(name_length EQUAL 40 AND name STREQUAL "0500530075006d006d0061007200790049006e0066006f0072006d006100740069006f006e000000")
-      set(summary_entry "${entry}")
-      break()
+    if(name_length GREATER 0 AND name_length LESS_EQUAL 64)
+      math(EXPR name_hex_length "${name_length} * 2")
+      string(SUBSTRING "${entry}" 0 ${name_hex_length} name)
+      foreach(wanted summary pool strings metadata)
+        if(name STREQUAL "${_corvath_${wanted}_name}")
+          set(${wanted}_entry "${entry}")
+        endif()
+      endforeach()
     endif()
     _corvath_le("${entry}" 68 4 left)
     _corvath_le("${entry}" 72 4 right)
@@ -330,6 +348,98 @@ function(corvath_check_patch file what)
   if(ARGC GREATER 2)
     string(REGEX MATCH "^${guid}" code "${revision}")
     set(${ARGV2} "${code}" PARENT_SCOPE)
+  endif()
+  if(ARGC GREATER 3)
+    set(removable FALSE)
+    if(NOT pool_entry STREQUAL "" AND NOT strings_entry STREQUAL "" AND NOT metadata_entry STREQUAL "")
+      _corvath_allows_removal(removable)
+    endif()
+    set(${ARGV3} ${removable} PARENT_SCOPE)
+  endif()
+endfunction()
+
+# The hex of the stream a directory entry describes.
+macro(_corvath_entry_stream entry out)
+  _corvath_le("${entry}" 116 4 _corvath_entry_start)
+  _corvath_le("${entry}" 120 4 _corvath_entry_size)
+  if(_corvath_entry_size EQUAL 0)
+    set(${out} "")
+  elseif(_corvath_entry_size LESS cutoff)
+    _corvath_mini_stream(${_corvath_entry_start} ${_corvath_entry_size} ${out})
+  else()
+    _corvath_stream(${_corvath_entry_start} ${_corvath_entry_size} ${out})
+  endif()
+endmacro()
+
+# The hex of string ID of the patch's string pool; empty when there is no such string.
+macro(_corvath_pool_string id out)
+  set(${out} "")
+  set(_corvath_from 0)
+  math(EXPR _corvath_entries "(${_corvath_pool_hex_size} / 8) - 1")
+  if(${id} GREATER 0 AND ${id} LESS_EQUAL _corvath_entries)
+    foreach(_corvath_n RANGE 1 ${id})
+      math(EXPR _corvath_at "${_corvath_n} * 4")
+      _corvath_le("${pool}" ${_corvath_at} 2 _corvath_length)
+      if(_corvath_n EQUAL ${id})
+        math(EXPR _corvath_hex_at "${_corvath_from} * 2")
+        math(EXPR _corvath_hex_length "${_corvath_length} * 2")
+        math(EXPR _corvath_end "${_corvath_hex_at} + ${_corvath_hex_length}")
+        string(LENGTH "${strings}" _corvath_have)
+        if(_corvath_end LESS_EQUAL _corvath_have)
+          string(SUBSTRING "${strings}" ${_corvath_hex_at} ${_corvath_hex_length} ${out})
+        endif()
+      endif()
+      math(EXPR _corvath_from "${_corvath_from} + ${_corvath_length}")
+    endforeach()
+  endif()
+endmacro()
+
+# TRUE in OUT when MsiPatchMetadata has the row (no company) AllowRemoval = 1, the one Windows
+# Installer reads to let a patch be removed. The table is stored a column after another:
+# Company, Property, Value, each a string reference of 2 bytes, or 3 in a large pool.
+macro(_corvath_allows_removal out)
+  _corvath_entry_stream("${pool_entry}" pool)
+  _corvath_entry_stream("${strings_entry}" strings)
+  _corvath_entry_stream("${metadata_entry}" metadata)
+  string(LENGTH "${pool}" _corvath_pool_hex_size)
+  string(LENGTH "${metadata}" _corvath_metadata_hex_size)
+  set(_corvath_width 2)
+  if(_corvath_pool_hex_size GREATER_EQUAL 8)
+    _corvath_le("${pool}" 2 2 _corvath_flags)
+    if(_corvath_flags GREATER_EQUAL 32768)
+      set(_corvath_width 3)
+    endif()
+  endif()
+  math(EXPR _corvath_row_hex "${_corvath_width} * 3 * 2")
+  math(EXPR _corvath_rows "${_corvath_metadata_hex_size} / ${_corvath_row_hex}")
+  math(EXPR _corvath_rest "${_corvath_metadata_hex_size} % ${_corvath_row_hex}")
+  if(_corvath_rest EQUAL 0 AND _corvath_rows GREATER 0 AND _corvath_rows LESS 10000)
+    math(EXPR _corvath_last_row "${_corvath_rows} - 1")
+    foreach(_corvath_row RANGE 0 ${_corvath_last_row})
+      math(EXPR _corvath_company_at "${_corvath_row} * ${_corvath_width}")
+      math(EXPR _corvath_property_at "(${_corvath_rows} + ${_corvath_row}) * ${_corvath_width}")
+      math(EXPR _corvath_value_at "(2 * ${_corvath_rows} + ${_corvath_row}) * ${_corvath_width}")
+      _corvath_le("${metadata}" ${_corvath_company_at} ${_corvath_width} _corvath_company)
+      _corvath_le("${metadata}" ${_corvath_property_at} ${_corvath_width} _corvath_property_id)
+      _corvath_le("${metadata}" ${_corvath_value_at} ${_corvath_width} _corvath_value_id)
+      if(_corvath_company EQUAL 0)
+        _corvath_pool_string(${_corvath_property_id} _corvath_property)
+        _corvath_pool_string(${_corvath_value_id} _corvath_value)
+        # "AllowRemoval" and "1"
+        if(_corvath_property STREQUAL "416c6c6f7752656d6f76616c" AND _corvath_value STREQUAL "31")
+          set(${out} TRUE)
+        endif()
+      endif()
+    endforeach()
+  endif()
+endmacro()
+
+# One line when a pack's patch cannot be removed: not a fault (a vendor may ship such a patch on
+# purpose), but every /uninstall of the pack will be refused.
+function(corvath_note_removability file what removable)
+  if(NOT removable)
+    message(NOTICE " ${what} ${file}: warning: no MsiPatchMetadata row AllowRemoval=1, so "
+      "Windows Installer will not remove this patch: /uninstall will answer 1646 on every machine")
   endif()
 endfunction()
 

@@ -4,7 +4,8 @@
 # hashing 16 MB at every run, and a run knows which pack it is before it extracts anything.
 # Rewritten only when it changes.
 include(${CMAKE_CURRENT_LIST_DIR}/PackChecks.cmake)
-corvath_check_patch("${PATCH}" "${WHAT}" patch_code)
+corvath_check_patch("${PATCH}" "${WHAT}" patch_code removable)
+corvath_note_removability("${PATCH}" "${WHAT}" ${removable})
 file(SHA256 "${PATCH}" digest)
 set(content "// Generated: the SHA-256 and the patch code of the embedded patch.
 #define CORVATH_SP_PATCH_SHA256 \"${digest}\"

@@ -27,6 +27,7 @@ assert_stops_with() {
 begin_case "the sample's patch and lists configure as before"
 configure -DCORVATH_SP_PATCH="$(sample_file corvath-sp-sample.msp)" -DCORVATH_SP_RECORDS="$record"
 assert_eq 0 "$LAST_RC" "configure"
+assert_eq 0 "$(grep -c 'warning: no MsiPatchMetadata' "$build.log")" "a removable patch: no warning"
 
 begin_case "each edge package stops the configure, whatever the records"
 while IFS='|' read -r package rule; do
@@ -59,6 +60,8 @@ begin_case "a patch spoilt after the configure stops the build"
 cp "$(sample_file other-patch.msp)" "$build.patch"
 configure -DCORVATH_SP_PATCH="$build.patch" -DCORVATH_SP_RECORDS="$record" -DCORVATH_SP_APPLICABLE_VERSIONS=8.1.0.4,
 assert_eq 0 "$LAST_RC" "other-patch.msp configures"
+assert_eq 1 "$(grep -cF "CORVATH_SP_PATCH $build.patch: warning: no MsiPatchMetadata row AllowRemoval=1, so Windows Installer will not remove this patch: /uninstall will answer 1646 on every machine" "$build.log")" \
+    "without removal metadata: one line of warning"
 cp "$(sample_file edge-lower-case.msp)" "$build.patch"
 LAST_RC=0
 cmake --build "$build" --target corvath_pack_inputs >"$build.log" 2>&1 || LAST_RC=$?
