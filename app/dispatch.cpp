@@ -5,6 +5,7 @@
 #include "install/exit_code.h"
 #include "install/product.h"
 #include "install/run_install.h"
+#include "install/uninstall.h"
 #include "messages/presenter.h"
 #include "messages/run_log.h"
 #include "payload/extract_patch.h"
@@ -21,13 +22,13 @@ int Dispatch(RunOptions& options) {
     StartLogging(options);
     std::uint32_t exitCode = install::kExitSuccess;
     std::wstring reason;
+    install::InstallSettings settings;
+    settings.noRestart = options.noRestart;
+    settings.installerLogStem = InstallerLogStem();
     if (options.helpRequested) {
         ShowHelp();
         reason = L"the help was shown; nothing else is done";
     } else if (options.installDefault) {
-        install::InstallSettings settings;
-        settings.noRestart = options.noRestart;
-        settings.installerLogStem = InstallerLogStem();
         const install::InstallResult result = install::RunInstall(settings);
         exitCode = result.exitCode;
         reason = result.reason;
@@ -52,6 +53,16 @@ int Dispatch(RunOptions& options) {
         }
         exitCode = failed.empty() ? install::kExitSuccess : install::kExitFailure;
         reason = failed.empty() ? L"every job done" : L"failed:" + failed;
+        // Last of the jobs; a job that failed before it keeps its 1603, the first failure.
+        if (options.uninstallRequested) {
+            const install::InstallResult removal = install::RunUninstall(settings);
+            if (failed.empty()) {
+                exitCode = removal.exitCode;
+                reason = removal.reason;
+            } else {
+                reason += L"; /uninstall: " + std::wstring(removal.reason);
+            }
+        }
     }
     install::ProductList().clear();
     FinishLogging(exitCode, reason, startedAt);

@@ -6,7 +6,8 @@
 namespace app {
 
 // The default installation when no job switch was given; otherwise, in this fixed order and
-// each only if requested: extract, write the patch list, show the target products.
+// each only if requested: extract, write the patch list, show the target products, remove the
+// patch.
 // Returns the process exit code: Windows Installer's result codes, so that deployment tools
 // read success, reboot, cancel and failure as they do for msiexec.
 int Dispatch(RunOptions& options);

@@ -29,7 +29,7 @@ std::wstring ElevationText(platform::Elevation elevation) {
     return L"elevation unknown";
 }
 
-bool StartDefaultLog() {
+bool StartDefaultLog(bool removal) {
     std::wstring targetVersion;
     payload::LoadResString(messages::kTargetVersion, targetVersion, messages::kCatalogueCapacity);
     std::wstring temp;
@@ -44,7 +44,8 @@ bool StartDefaultLog() {
     if (folder.back() != L'\\' && folder.back() != L'/') {
         folder.push_back(platform::kPathSeparator);
     }
-    const std::wstring name = DefaultLogName(targetVersion, platform::LocalTimeNow());
+    const std::wstring name =
+        DefaultLogName(targetVersion + (removal ? L"-uninstall" : L""), platform::LocalTimeNow());
     const std::wstring stem = folder + name.substr(0, name.size() - 4);
     // Runs started in the same second (a deployment tool's quick retry, two at once) count on.
     for (int attempt = 1; attempt <= payload::kNumberedNameAttempts; ++attempt) {
@@ -96,6 +97,9 @@ std::wstring DescribeSwitches(const RunOptions& options) {
     if (options.listProductsRequested) {
         add(L"/i");
     }
+    if (options.uninstallRequested) {
+        add(L"/uninstall");
+    }
     if (options.quiet) {
         add(L"/q");
     }
@@ -109,14 +113,16 @@ std::wstring DescribeSwitches(const RunOptions& options) {
 }
 
 void StartLogging(const RunOptions& options) {
-    if (!options.logRequested && !(options.installDefault && !options.helpRequested)) {
+    const bool changesProducts = options.installDefault || options.uninstallRequested;
+    if (!options.logRequested && !(changesProducts && !options.helpRequested)) {
         return;
     }
     // A /log place that cannot be used (a folder, a missing folder, a read-only file, a path too
     // long) must not cost the run its log: it goes to the default place, and says so first.
     const bool asked = options.logRequested && !options.logPath.empty();
     std::uint32_t askedError = 0;
-    if (!(asked && StartAskedLog(options.logPath, askedError)) && !StartDefaultLog()) {
+    if (!(asked && StartAskedLog(options.logPath, askedError)) &&
+        !StartDefaultLog(options.uninstallRequested)) {
         return;
     }
     if (asked && askedError != 0) {

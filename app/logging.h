@@ -11,11 +11,11 @@
 namespace app {
 
 // A default run logs to the temporary folder, as corvath-sp-<target version>-<yyyyMMdd-HHmmss>
-// .log, a new file (-2, -3... when runs share the second); /log names a file of the
-// administrator's, appended to and shared with other runs (/log without a name, or a place that
-// cannot be used: the temporary folder); /e, /p, /i and /? keep a log only with /log. Then the
-// run's facts: the pack, the command line, the switches and the arguments ignored, the system,
-// the user and whether the process is elevated.
+// .log (/uninstall: corvath-sp-<target version>-uninstall-<stamp>.log), a new file (-2, -3... when
+// runs share the second); /log names a file of the administrator's, appended to and shared with
+// other runs (/log without a name, or a place that cannot be used: the temporary folder); /e, /p,
+// /i and /? keep a log only with /log. Then the run's facts: the pack, the command line, the
+// switches and the arguments ignored, the system, the user and whether the process is elevated.
 void StartLogging(const RunOptions& options);
 
 // Where Windows Installer's log goes beside the run log: <run log without .log>.installer, to

@@ -46,6 +46,7 @@ constexpr Switch kSwitches[] = {
     {L"/p", &RunOptions::patchListRequested, true, &RunOptions::patchListPath, Takes::AnyArgument,
      false},
     {L"/i", &RunOptions::listProductsRequested, true, nullptr, Takes::Nothing, true},
+    {L"/uninstall", &RunOptions::uninstallRequested, true, nullptr, Takes::Nothing, false},
     {L"/norestart", &RunOptions::noRestart, false, nullptr, Takes::Nothing, false},
     {L"/log", &RunOptions::logRequested, false, &RunOptions::logPath, Takes::UnlessASwitch, false},
     // Whoever asks for help in any of the usual spellings gets it, never an installation.

@@ -14,7 +14,8 @@ struct RunOptions {
     bool patchListRequested = false;
     std::wstring patchListPath;
     bool listProductsRequested = false;
-    bool noRestart = false; // a restart the patch needs is reported, not performed
+    bool uninstallRequested = false; // remove the pack's patch (/uninstall)
+    bool noRestart = false;          // a restart the patch needs is reported, not performed
     bool logRequested = false;
     std::wstring logPath; // the run log goes here instead of the temporary folder
     bool helpRequested = false;
@@ -22,10 +23,10 @@ struct RunOptions {
 };
 
 // Applies the switches in `arguments` (argument 0, the program, is skipped) to `options`.
-// Switches are whole tokens, A-Z case ignored: /q, /e <path>, /p <path>, /i, /norestart,
-// /log <path>, and /?, /h, -?, -h, /help, --help for the help. The argument after /e or /p is
-// taken as the path whatever it is; the one after /log only when it is none of these switches.
-// /i ends the parse. Anything else is ignored, and kept in `ignored`.
+// Switches are whole tokens, A-Z case ignored: /q, /e <path>, /p <path>, /i, /uninstall,
+// /norestart, /log <path>, and /?, /h, -?, -h, /help, --help for the help. The argument after /e or
+// /p is taken as the path whatever it is; the one after /log only when it is none of these
+// switches. /i ends the parse. Anything else is ignored, and kept in `ignored`.
 void ParseArguments(const std::vector<std::wstring>& arguments, RunOptions& options);
 
 // Reads the process's own command line; a line that cannot be split selects no switch.

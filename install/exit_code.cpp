@@ -7,6 +7,7 @@ struct Rule {
     bool RunTally::*when;
     std::uint32_t code;
     const wchar_t* reason;
+    const wchar_t* removalReason = nullptr; // the same, for /uninstall; null: the same words
 };
 
 // In order of precedence, after a failed application's own result.
@@ -17,8 +18,10 @@ constexpr Rule kRules[] = {
     {&RunTally::notApplicable, kExitPatchTargetMissing,
      L"a product is at a version the pack does not apply to"},
     {&RunTally::rebootInitiated, kExitRebootInitiated,
-     L"the patch was applied; a restart was started"},
-    {&RunTally::rebootRequired, kExitRebootRequired, L"the patch was applied; a restart is needed"},
+     L"the patch was applied; a restart was started",
+     L"the patch was removed; a restart was started"},
+    {&RunTally::rebootRequired, kExitRebootRequired, L"the patch was applied; a restart is needed",
+     L"the patch was removed; a restart is needed"},
     {&RunTally::cancelled, kExitUserCancelled, L"the user cancelled the running-program dialog"},
     {&RunTally::ownWorkFailed, kExitFailure, L"the pack's own work failed"},
 };
@@ -44,10 +47,14 @@ std::uint32_t ExitCodeFor(const RunTally& tally) {
 
 const wchar_t* ExitReasonFor(const RunTally& tally) {
     if (tally.firstFailedResult != 0) {
-        return L"applying the patch to a product failed (its installer result)";
+        return tally.removing ? L"removing the patch from a product failed (its installer result)"
+                              : L"applying the patch to a product failed (its installer result)";
     }
     const Rule* rule = RuleFor(tally);
-    return rule != nullptr ? rule->reason : L"done";
+    if (rule == nullptr) {
+        return L"done";
+    }
+    return tally.removing && rule->removalReason != nullptr ? rule->removalReason : rule->reason;
 }
 
 } // namespace install

@@ -23,6 +23,7 @@ struct RunTally {
     bool rebootInitiated = false;  // an application returned 1641
     bool rebootRequired = false;   // an application returned 3010
     bool anotherRunKeptOn = false; // another run of the pack outlasted this one's waiting
+    bool removing = false;         // the run removes the patch (/uninstall): its reasons say so
 };
 
 // A failed application wins over everything, so that no later success hides it; then another

@@ -28,74 +28,6 @@ constexpr wchar_t kCommandLineTemplate[] = L"PATCH=\"%s\" REBOOTPROMPT=S FILESIN
 // Added by /norestart: a restart the patch needs is reported (3010), never performed.
 constexpr wchar_t kSuppressRestart[] = L" REBOOT=ReallySuppress";
 constexpr std::size_t kCommandLineCapacity = 1024;
-constexpr std::uint32_t kUiBasicHideCancel = 0x23; // INSTALLUILEVEL_BASIC | HIDECANCEL
-constexpr std::int32_t kPrimaryLanguageMask = 0x3FF;
-
-// Pauses between tries of an installation that Windows Installer refused as busy (1618), so
-// that a busy installer that holds no mutex we can see is not asked again and again at once.
-constexpr std::uint32_t kBusyRetryPauseMilliseconds = 5000;
-// A second bound on those tries, should the clock not move.
-constexpr int kMostInstallerCalls = 1 + kBusyWaitMilliseconds / kBusyRetryPauseMilliseconds;
-
-// What a run holds until its last message: the pack's mutex and the copy of the patch.
-struct RunHolds {
-    PackRunLock lock;
-    payload::PatchCopy copy;
-
-    // Before the last box: a box can stay up for hours, nothing reads the copy again, and
-    // another run of the pack need not wait for somebody to answer this one.
-    void LetGo() {
-        copy.Remove();
-        lock.Release();
-    }
-};
-
-InstallResult Stop(RunTally& tally, RunHolds& holds, messages::MessageId message) {
-    holds.LetGo();
-    messages::ShowMessage(message);
-    return {false, ExitCodeFor(tally), ExitReasonFor(tally)};
-}
-
-// Messages about a product appear in its language: the thread locale and the catalogue's
-// language move together. A value the platform refuses leaves both as they were; a neutral
-// language (an empty Language property reads as 0) means the user's default, as the locale does.
-void UseProductLanguage(const ProductRecord& record) {
-    const std::int32_t language = ParseDecimal(record.language);
-    if (!platform::SetThreadLocaleId(static_cast<std::uint32_t>(language))) {
-        return;
-    }
-    if ((language & kPrimaryLanguageMask) == 0) {
-        payload::ResetMessageLanguage();
-    } else {
-        payload::SetMessageLanguage(static_cast<platform::LanguageId>(language & 0xFFFF));
-    }
-}
-
-void UseUserLanguage() {
-    platform::SetThreadLocaleId(platform::kLocaleUserDefault);
-    payload::ResetMessageLanguage();
-}
-
-// Windows Installer does part of its work in our process and keeps its scratch files in our
-// temporary folder: without one, Wine's cannot even open the product's database (1627). When
-// that folder is missing or out of reach, the copy went to a fallback of the naming rule, and
-// the installer is lent the same folder.
-void LendTemporaryFolder(const std::wstring& copyPath) {
-    std::wstring temp;
-    if (platform::TempDirectory(temp) && platform::IsDirectory(temp)) {
-        return;
-    }
-    const std::wstring folder = copyPath.substr(0, copyPath.find_last_of(L"\\/") + 1);
-    platform::SetEnvironmentValue(L"TMP", folder);
-    platform::SetEnvironmentValue(L"TEMP", folder);
-    messages::Log(L"the temporary folder " + messages::Quoted(temp) +
-                  L" is not there: Windows Installer works in " + messages::Quoted(folder));
-}
-
-std::wstring Milliseconds(std::uint64_t microseconds) {
-    return std::to_wstring(microseconds / 1000) + L"." + std::to_wstring(microseconds / 100 % 10) +
-           L" ms";
-}
 
 // The facts of the embedded patch an administrator compares with the release's.
 void LogPatch(const payload::PatchCopy& copy) {
@@ -109,68 +41,7 @@ void LogPatch(const payload::PatchCopy& copy) {
         L" bytes, SHA-256 " + digest + L", patch code " + code);
 }
 
-void Count(RunTally& tally, std::uint32_t result) {
-    if (result == kExitRebootInitiated) {
-        tally.rebootInitiated = true;
-    } else if (result == kExitRebootRequired) {
-        tally.rebootRequired = true;
-    } else if (result != 0 && tally.firstFailedResult == 0) {
-        tally.firstFailedResult = result;
-    }
-}
-
 } // namespace
-
-InstallerLog::InstallerLog(std::wstring stem) : stem_(std::move(stem)) {}
-
-void InstallerLog::StartOnce() {
-    if (started_ || stem_.empty()) {
-        return;
-    }
-    started_ = true;
-    // The elevated installer appends to whatever the name leads to: the file is made here, new
-    // (never through a link that holds the name), and held until the run ends.
-    std::wstring path;
-    platform::OpenResult result = platform::OpenResult::AlreadyExists;
-    for (int attempt = 1;
-         attempt <= payload::kNumberedNameAttempts && result == platform::OpenResult::AlreadyExists;
-         ++attempt) {
-        path = payload::NumberedName(stem_, attempt, L".log");
-        hold_ = platform::CreateFileForAnotherWriter(path, result);
-    }
-    if (!hold_.IsOpen()) {
-        messages::LogFailure(L"making Windows Installer's log " + messages::Quoted(path),
-                             platform::LastError());
-        return;
-    }
-    const std::uint32_t enabled = platform::MsiEnableVerboseLog(path);
-    if (enabled != platform::kErrorSuccess) {
-        messages::LogFailure(L"starting Windows Installer's log " + messages::Quoted(path),
-                             enabled);
-        return;
-    }
-    messages::Log(L"Windows Installer's verbose log: " + messages::Quoted(path));
-}
-
-std::uint32_t CallInstaller(const ProductRecord& record) {
-    const std::uint64_t started = platform::MonotonicMicroseconds();
-    const std::uint32_t previousLevel = platform::MsiSetUiLevel(kUiBasicHideCancel);
-    const std::uint32_t result =
-        platform::MsiApplyToProduct(record.productCode, record.commandLine);
-    platform::MsiSetUiLevel(previousLevel);
-    const std::wstring took = Milliseconds(platform::MonotonicMicroseconds() - started);
-    if (result == 0 || result == kExitRebootInitiated || result == kExitRebootRequired) {
-        messages::Log(L"installer result " + std::to_wstring(result) + L" after " + took +
-                      (result == kExitRebootRequired    ? L": done, a restart is needed"
-                       : result == kExitRebootInitiated ? L": done, a restart was started"
-                                                        : L": done"));
-    } else {
-        messages::LogFailure(L"applying the patch (installer result " + std::to_wstring(result) +
-                                 L" after " + took + L")",
-                             result);
-    }
-    return result;
-}
 
 std::uint32_t ApplyPatchToProduct(ProductRecord& record, const std::wstring& patchPath,
                                   bool noRestart, WaitBudget& budget) {
@@ -182,27 +53,10 @@ std::uint32_t ApplyPatchToProduct(ProductRecord& record, const std::wstring& pat
         kCommandLineCapacity);
     messages::Log(L"installer command line for " + record.productCode + L": " + record.commandLine);
 
-    // Another installation under way is waited for, and a refusal as busy tried again after the
-    // same wait, within the run's budget.
-    std::uint32_t result = kExitAlreadyRunning;
-    for (int call = 1; call <= kMostInstallerCalls; ++call) {
-        if (!WaitForInstallerIdle(budget)) {
-            messages::Log(L"the patch is not applied to " + record.productCode +
-                          L": Windows Installer stayed busy with another installation");
-            break;
-        }
-        result = CallInstaller(record);
-        if (result != kExitAlreadyRunning || budget.LeftMilliseconds() == 0) {
-            break;
-        }
-        const std::uint32_t pause =
-            std::min(kBusyRetryPauseMilliseconds, budget.LeftMilliseconds());
-        messages::Log(L"another installation is in progress: trying again in " +
-                      std::to_wstring(pause) + L" ms");
-        platform::Pause(pause);
-    }
-
-    if (result == 0 || result == kExitRebootInitiated || result == kExitRebootRequired) {
+    const std::uint32_t result = CallInstaller(budget, record.productCode, [&record] {
+        return platform::MsiApplyToProduct(record.productCode, record.commandLine);
+    });
+    if (IsInstallerSuccess(result)) {
         messages::ShowMessage(messages::kInstallSucceeded);
     } else {
         platform::SetLastError(result);
@@ -234,7 +88,7 @@ ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const std:
             break;
         case ProductDecision::Apply:
             installerLog.StartOnce();
-            Count(tally, ApplyPatchToProduct(record, patchPath, settings.noRestart, budget));
+            CountResult(tally, ApplyPatchToProduct(record, patchPath, settings.noRestart, budget));
             break;
         case ProductDecision::NotApplicable:
             tally.notApplicable = true;
@@ -252,11 +106,7 @@ InstallResult RunInstall(const InstallSettings& settings) {
     WaitBudget budget;
     RunHolds holds;
 
-    std::wstring patchCode;
-    payload::LoadResString(messages::kPatchCode, patchCode, messages::kCatalogueCapacity);
-    if (!holds.lock.Acquire(patchCode, budget)) {
-        tally.anotherRunKeptOn = true;
-        platform::SetLastError(kExitAlreadyRunning);
+    if (!HoldThePack(tally, holds, budget)) {
         return Stop(tally, holds, messages::kInstallFailed);
     }
 

@@ -4,40 +4,13 @@
 #include "install/busy_waits.h"
 #include "install/exit_code.h"
 #include "install/product.h"
-#include "platform/files.h"
+#include "install/run_steps.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace install {
-
-struct InstallResult {
-    bool completed = false;      // the run reached its normal end
-    std::uint32_t exitCode = 0;  // what the process reports to whoever started it
-    const wchar_t* reason = L""; // why that exit code, for the run log
-};
-
-// What the command line asks of an installation beyond the plain run.
-struct InstallSettings {
-    bool noRestart = false;        // /norestart: REBOOT=ReallySuppress on every command line
-    std::wstring installerLogStem; // Windows Installer's verbose log, without ".log"; empty: none
-};
-
-// Windows Installer's verbose log, started before the first product is patched: a new file,
-// <stem>.log, or <stem>-2.log, -3.log... when another run has the name. It is held from then to
-// the end of the run, so that nobody can swap it for a link to another file while the elevated
-// installer appends to it.
-class InstallerLog {
-  public:
-    explicit InstallerLog(std::wstring stem);
-    void StartOnce();
-
-  private:
-    std::wstring stem_;
-    bool started_ = false;
-    platform::File hold_;
-};
 
 // Wait for another run of the pack → extract → versions → targets → discover → wait for the host
 // program → decide and apply per product → summary. Messages about a product appear in that

@@ -17,6 +17,10 @@ enum MessageId : unsigned {
     kProgramsRunning = 315,    // %s: the program list, %s: empty
     kFilesInUseText = 316,     // handed to Windows Installer
     kHelp = 317,               // the switches, one a line (/? and /h)
+    kRemoved = 318,            // /uninstall removed the patch from a product
+    kRemovalFailed = 319,      // %d: the error code
+    kNotInstalled = 320,       // /uninstall found the patch applied nowhere
+    kCaptionRemoval = 321,     //
     kTargetVersion = 700,      // the version the pack brings, US English only
     kPatchDigest = 701,        // the embedded patch's SHA-256, taken at build time; US English only
     kPatchCode = 702,          // the embedded patch's code, read at build time; US English only

@@ -34,6 +34,9 @@ constexpr Row kRows[] = {
     {kWrongVersion, Fill::ProductName, {kCaptionError, kBoxError}},
     {kBadCommandLine, Fill::Nothing, {kCaptionError, kBoxError}},
     {kNoPatchList, Fill::Nothing, {kCaptionError, kBoxError}},
+    {kRemoved, Fill::Nothing, {kCaptionRemoval, kBoxInformation}},
+    {kRemovalFailed, Fill::ErrorCode, {kCaptionRemoval, kBoxError}},
+    {kNotInstalled, Fill::Nothing, {kCaptionRemoval, kBoxInformation}},
 };
 
 constexpr Row kOtherIds = {MessageId{0}, Fill::Nothing, {kCaptionError, kBoxError}};

@@ -71,6 +71,45 @@ std::uint32_t MsiApplyToProduct(const std::wstring& productCode, const std::wstr
     return product->second.configureResult;
 }
 
+std::uint32_t MsiPatchInfo(const std::wstring& patchCode, const std::wstring& productCode,
+                           const wchar_t* property, std::wstring& value) {
+    const auto product = host::TheSimulation().products.find(productCode);
+    if (product == host::TheSimulation().products.end()) {
+        return kErrorUnknownProduct;
+    }
+    const auto patch = product->second.patches.find(patchCode);
+    if (patch == product->second.patches.end()) {
+        return kErrorUnknownPatch;
+    }
+    const std::wstring name = property;
+    value = name == L"State"           ? patch->second.state
+            : name == L"Uninstallable" ? patch->second.uninstallable
+                                       : std::wstring();
+    return kErrorSuccess;
+}
+
+std::uint32_t MsiRemovePatch(const std::wstring& patchCode, const std::wstring& productCode,
+                             const std::wstring& properties) {
+    host::Simulation& simulation = host::TheSimulation();
+    simulation.removeCalls.push_back(
+        {patchCode, productCode, properties, simulation.uiLevel, simulation.threadLocale});
+    const auto product = simulation.products.find(productCode);
+    if (product == simulation.products.end()) {
+        return kErrorUnknownProduct;
+    }
+    host::InstalledProduct& installed = product->second;
+    std::uint32_t result = installed.removeResult;
+    if (!installed.firstRemoveResults.empty()) {
+        result = installed.firstRemoveResults.front();
+        installed.firstRemoveResults.pop_front();
+    }
+    const bool succeeded = result == 0 || result == 1641 || result == 3010;
+    if (succeeded && !installed.removalLeavesPatch) {
+        installed.patches.erase(patchCode);
+    }
+    return result;
+}
+
 bool ProcessSnapshot(std::vector<ProcessEntry>& processes) {
     host::Simulation& simulation = host::TheSimulation();
     ++simulation.snapshotsTaken;

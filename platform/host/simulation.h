@@ -21,11 +21,29 @@ struct ShownBox {
     std::uint32_t type = 0;
 };
 
+// A patch as Windows Installer registers it on a product.
+struct AppliedPatch {
+    std::wstring state = L"1"; // MSIPATCHSTATE_APPLIED
+    std::wstring uninstallable = L"1";
+};
+
 struct InstalledProduct {
     int state = 5; // INSTALLSTATE_DEFAULT
     std::map<std::wstring, std::wstring> properties;
-    std::uint32_t configureResult = 0;      // what applying a patch returns
-    std::deque<std::uint32_t> firstResults; // returned before configureResult, one a call
+    std::uint32_t configureResult = 0;            // what applying a patch returns
+    std::deque<std::uint32_t> firstResults;       // returned before configureResult, one a call
+    std::map<std::wstring, AppliedPatch> patches; // by patch code
+    std::uint32_t removeResult = 0;               // what removing a patch returns
+    std::deque<std::uint32_t> firstRemoveResults; // returned before removeResult, one a call
+    bool removalLeavesPatch = false;              // success answered, nothing removed (Wine's stub)
+};
+
+struct RemoveCall {
+    std::wstring patchCode;
+    std::wstring productCode;
+    std::wstring properties;
+    std::uint32_t uiLevel = 0;
+    std::uint32_t threadLocale = 0;
 };
 
 // A named mutex of the simulated machine, as other processes hold it.
@@ -57,6 +75,7 @@ struct Simulation {
     std::vector<std::wstring> productQueries; // codes whose state was asked, in order
     std::uint32_t uiLevel = 1;                // INSTALLUILEVEL_DEFAULT, as a process starts
     std::vector<ConfigureCall> configureCalls;
+    std::vector<RemoveCall> removeCalls;
     std::uint32_t threadLocale = 1024;
     std::vector<ProcessEntry> processes;
     bool snapshotWorks = true;

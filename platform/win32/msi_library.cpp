@@ -21,7 +21,9 @@ bool Load(MsiLibrary& library) {
            Resolve(module, "MsiGetProductInfoW", library.getProductInfo) &&
            Resolve(module, "MsiSetInternalUI", library.setInternalUi) &&
            Resolve(module, "MsiConfigureProductExW", library.configureProductEx) &&
-           Resolve(module, "MsiEnableLogW", library.enableLog);
+           Resolve(module, "MsiEnableLogW", library.enableLog) &&
+           Resolve(module, "MsiGetPatchInfoExW", library.getPatchInfoEx) &&
+           Resolve(module, "MsiRemovePatchesW", library.removePatches);
 }
 
 } // namespace

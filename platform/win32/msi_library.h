@@ -20,6 +20,8 @@ struct MsiLibrary {
     decltype(&::MsiSetInternalUI) setInternalUi = nullptr;
     decltype(&::MsiConfigureProductExW) configureProductEx = nullptr;
     decltype(&::MsiEnableLogW) enableLog = nullptr;
+    decltype(&::MsiGetPatchInfoExW) getPatchInfoEx = nullptr;
+    decltype(&::MsiRemovePatchesW) removePatches = nullptr;
 };
 
 // The loaded library; nullptr when msi.dll or one of its entry points cannot be had.

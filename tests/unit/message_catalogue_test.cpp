@@ -9,7 +9,8 @@ namespace {
 
 constexpr platform::LanguageId kLanguages[] = {1028, 1029, 1031, 1033, 1034, 1036, 1038,
                                                1040, 1041, 1042, 1045, 1046, 1049, 2052};
-constexpr unsigned kCatalogueIds[] = {300, 301, 306, 307, 308, 309, 310, 311, 312, 313, 315, 316};
+constexpr unsigned kCatalogueIds[] = {300, 301, 306, 307, 308, 309, 310, 311,
+                                      312, 313, 315, 316, 318, 319, 320, 321};
 
 // The entry exactly as stored in one language's table, without any fallback.
 bool StoredText(platform::LanguageId language, unsigned id, std::wstring& text) {
@@ -76,8 +77,8 @@ TEST(MessageCatalogue, NoLanguageCarriesTheEnglishText) {
 
 TEST(MessageCatalogue, EveryLanguageListsEverySwitchInItsHelp) {
     // Translated around the switches, never the switches: a line each, in the English order.
-    const std::wstring switches[] = {L"/q ", L"/norestart ", L"/log ", L"/e ",
-                                     L"/p ", L"/i ",         L"/? "};
+    const std::wstring switches[] = {L"/q ", L"/norestart ", L"/log ",       L"/e ",
+                                     L"/p ", L"/i ",         L"/uninstall ", L"/? "};
     for (platform::LanguageId language : kLanguages) {
         std::wstring text;
         ASSERT_TRUE(StoredText(language, 317, text)) << language;

@@ -1,9 +1,11 @@
 // corvath-probe <product code>: what msi.dll knows about one product, for the Wine tests.
 //
 // Prints, one per line: state=, VersionString=, ProductName=, Language=, then one patch= line per
-// MsiEnumPatchesW entry in enumeration order. A product that is not installed gives state=-1 and
-// empty values; that is an answer, not an error, so the exit code is still 0. Exit 1 means msi.dll
-// failed in a way that makes the listing incomplete, exit 2 a wrong command line.
+// MsiEnumPatchesW entry in enumeration order, each followed by what MsiGetPatchInfoExW tells of
+// it for the machine: patch-state=, patch-uninstallable=, patch-displayname=. A product that is not
+// installed gives state=-1 and empty values; that is an answer, not an error, so the exit code is
+// still 0. Exit 1 means msi.dll failed in a way that makes the listing incomplete, exit 2 a wrong
+// command line.
 //
 // Output is UTF-8 with "\n" line ends: stdout is switched to binary so the C runtime adds no "\r".
 #include <windows.h>
@@ -90,6 +92,25 @@ void PrintLine(const char* key, const std::wstring& value) {
     std::printf("%s=%s\n", key, ToUtf8(value).c_str());
 }
 
+// An answer that is not there reads as an empty value: the line is always printed.
+void PrintPatchInfo(const std::wstring& product_code, const wchar_t* patch_code) {
+    const struct {
+        const char* key;
+        const wchar_t* property;
+    } fields[] = {
+        {"patch-state", INSTALLPROPERTY_PATCHSTATE},
+        {"patch-uninstallable", INSTALLPROPERTY_UNINSTALLABLE},
+        {"patch-displayname", INSTALLPROPERTY_DISPLAYNAME},
+    };
+    for (const auto& field : fields) {
+        wchar_t value[512] = {};
+        DWORD length = 512;
+        MsiGetPatchInfoExW(patch_code, product_code.c_str(), nullptr, MSIINSTALLCONTEXT_MACHINE,
+                           field.property, value, &length);
+        PrintLine(field.key, value);
+    }
+}
+
 // Returns false when the enumeration stopped on an error rather than at its end.
 bool PrintPatches(const std::wstring& product_code) {
     std::wstring transforms(256, L'\0');
@@ -112,6 +133,7 @@ bool PrintPatches(const std::wstring& product_code) {
             return false;
         }
         PrintLine("patch", patch_code);
+        PrintPatchInfo(product_code, patch_code);
         ++index;
     }
 }

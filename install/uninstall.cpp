@@ -1,0 +1,121 @@
+#include "install/uninstall.h"
+
+#include "install/discovery.h"
+#include "install/host_guard.h"
+#include "messages/presenter.h"
+#include "messages/run_log.h"
+#include "payload/patch_summary.h"
+#include "payload/resource_store.h"
+#include "platform/msi.h"
+
+#include <vector>
+
+namespace install {
+namespace {
+
+constexpr wchar_t kRemovalProperties[] = L"REBOOTPROMPT=S";
+constexpr wchar_t kSuppressRestart[] = L" REBOOT=ReallySuppress";
+constexpr wchar_t kPatchApplied[] = L"1"; // MSIPATCHSTATE_APPLIED
+
+// Whether the patch is applied to the product, as Windows Installer has it registered.
+bool IsPatchApplied(const std::wstring& patchCode, const ProductRecord& record) {
+    std::wstring state;
+    std::wstring uninstallable;
+    const std::uint32_t result =
+        platform::MsiPatchInfo(patchCode, record.productCode, L"State", state);
+    if (result != platform::kErrorSuccess) {
+        messages::Log(L"patch " + patchCode + L" on " + record.productCode + L": not registered (" +
+                      messages::DescribeError(result) + L")");
+        return false;
+    }
+    platform::MsiPatchInfo(patchCode, record.productCode, L"Uninstallable", uninstallable);
+    messages::Log(L"patch " + patchCode + L" on " + record.productCode + L": state " +
+                  messages::Quoted(state) + L", uninstallable " + messages::Quoted(uninstallable));
+    return state == kPatchApplied;
+}
+
+} // namespace
+
+std::uint32_t RemovePatchFromProduct(const ProductRecord& record, const std::wstring& patchCode,
+                                     bool noRestart, WaitBudget& budget) {
+    const std::wstring properties =
+        std::wstring(kRemovalProperties) + (noRestart ? kSuppressRestart : L"");
+    messages::Log(L"removing patch " + patchCode + L" from " + record.productCode +
+                  L", properties: " + properties);
+    std::uint32_t result = CallInstaller(budget, record.productCode, [&] {
+        return platform::MsiRemovePatch(patchCode, record.productCode, properties);
+    });
+    // Said and done are checked apart: an installer that answers success and leaves the patch
+    // in place (Wine's does) must not reach the administrator as a removal.
+    if (IsInstallerSuccess(result) && IsPatchApplied(patchCode, record)) {
+        messages::Log(L"the installer answered " + std::to_wstring(result) +
+                      L", yet the patch is still applied to " + record.productCode);
+        result = kExitFailure;
+    }
+    if (IsInstallerSuccess(result)) {
+        messages::ShowMessage(messages::kRemoved);
+    } else {
+        platform::SetLastError(result);
+        messages::ShowMessage(messages::kRemovalFailed);
+    }
+    return result;
+}
+
+InstallResult RunUninstall(const InstallSettings& settings) {
+    RunTally tally;
+    tally.removing = true;
+    WaitBudget budget;
+    RunHolds holds;
+
+    if (!HoldThePack(tally, holds, budget)) {
+        return Stop(tally, holds, messages::kRemovalFailed);
+    }
+    std::wstring patchCode;
+    payload::LoadResString(messages::kPatchCode, patchCode, messages::kCatalogueCapacity);
+    // The target list is the patch's own: read from a copy, which nothing needs afterwards.
+    tally.ownWorkFailed = true;
+    std::wstring targets;
+    if (!holds.copy.Make()) {
+        return Stop(tally, holds, messages::kRemovalFailed);
+    }
+    if (!payload::ReadPatchTargets(holds.copy.Path(), targets)) {
+        messages::LogFailure(L"reading the patch's target list", platform::LastError());
+        return Stop(tally, holds, messages::kRemovalFailed);
+    }
+    const std::wstring copyPath = holds.copy.Path();
+    holds.copy.Remove();
+    tally.ownWorkFailed = false;
+
+    messages::Log(L"removing patch " + patchCode + L" from the products that have it");
+    DiscoverProducts(ProductRecord{}, targets);
+    std::vector<ProductRecord> patched;
+    for (const ProductRecord& record : ProductList()) {
+        if (IsPatchApplied(patchCode, record)) {
+            patched.push_back(record);
+        }
+    }
+    messages::Log(L"products with the patch applied: " + std::to_wstring(patched.size()));
+    if (patched.empty()) {
+        holds.LetGo();
+        messages::ShowMessage(messages::kNotInstalled);
+        return {true, kExitSuccess, L"the patch is applied to no product: nothing to remove"};
+    }
+    if (!WaitForHostProgramClosed()) {
+        tally.cancelled = true;
+        platform::SetLastError(kExitUserCancelled);
+        return Stop(tally, holds, messages::kRemovalFailed);
+    }
+
+    LendTemporaryFolder(copyPath);
+    InstallerLog installerLog(settings.installerLogStem);
+    for (const ProductRecord& record : patched) {
+        messages::CurrentProductName() = record.productName;
+        UseProductLanguage(record);
+        installerLog.StartOnce();
+        CountResult(tally, RemovePatchFromProduct(record, patchCode, settings.noRestart, budget));
+    }
+    holds.LetGo();
+    return {true, ExitCodeFor(tally), ExitReasonFor(tally)};
+}
+
+} // namespace install
