@@ -18,15 +18,16 @@ namespace {
 
 constexpr std::string_view usage =
     "usage: corvath-patch-builder --targets <codes.txt> --program <corvath-8.2.0.5.exe>\n"
-    "                             --out-dir <dir> [--size <bytes>]\n"
+    "                             --out-dir <dir> [--size <bytes>] [--sample-only]\n"
     "Writes corvath-sp-sample.msp (exactly --size bytes, default 16049664), record206.txt\n"
-    "and the edge-*.msp packages into <dir>.\n";
+    "and, unless --sample-only, the edge-*.msp packages into <dir>.\n";
 
 struct Options {
     std::string targets;
     std::string program;
     std::string out_dir;
     std::uint64_t size = sample::package_size;
+    bool sample_only = false;
 };
 
 bool parse_size(const std::string& text, std::uint64_t& size) {
@@ -40,6 +41,10 @@ bool parse_size(const std::string& text, std::uint64_t& size) {
 bool parse_options(int argc, char** argv, Options& options, std::string& error) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view name = argv[i];
+        if (name == "--sample-only") {
+            options.sample_only = true;
+            continue;
+        }
         if (i + 1 >= argc) {
             error = "missing value after " + std::string(name);
             return false;
@@ -100,19 +105,16 @@ int main(int argc, char** argv) {
     if (ec)
         return fail("cannot create " + options.out_dir + ": " + ec.message());
 
-    auto sample = build_sample_package(inputs, options.size, error);
+    const std::string sample_path = (out_dir / "corvath-sp-sample.msp").string();
+    auto sample = build_sample_package(inputs, options.size, sample_path, error);
     if (!sample)
         return fail(error);
 
     auto record = format_patch_record({inputs.targets.front(), std::string(layout::patched_version),
                                        std::string(sample::title), std::string(sample::patch_code),
-                                       sample->package.size(), std::string(sample::description)},
+                                       sample->size, std::string(sample::description)},
                                       error);
     if (!record)
-        return fail(error);
-
-    auto edges = build_edge_packages(inputs, sample->package, error);
-    if (!edges)
         return fail(error);
 
     const auto write = [&](const std::string& name, const auto& bytes) {
@@ -123,14 +125,22 @@ int main(int argc, char** argv) {
         }
         return true;
     };
-    if (!write("corvath-sp-sample.msp", sample->package) || !write("record206.txt", *record))
+    if (!write("record206.txt", *record))
         return fail(error);
-    for (const EdgePackage& edge : *edges)
-        if (!write(edge.file_name, edge.bytes))
+    if (!options.sample_only) {
+        auto half = read_file_prefix(sample_path, sample->size / 2);
+        if (!half)
+            return fail("cannot read back " + sample_path);
+        auto edges = build_edge_packages(inputs, *half, error);
+        if (!edges)
             return fail(error);
+        for (const EdgePackage& edge : *edges)
+            if (!write(edge.file_name, edge.bytes))
+                return fail(error);
+    }
 
-    std::printf("corvath-sp-sample.msp: %zu bytes (corvath.dat %llu bytes), %zu targets\n",
-                sample->package.size(), static_cast<unsigned long long>(sample->data_size),
-                inputs.targets.size());
+    std::printf("corvath-sp-sample.msp: %llu bytes (corvath.dat %llu bytes), %zu targets\n",
+                static_cast<unsigned long long>(sample->size),
+                static_cast<unsigned long long>(sample->data_size), inputs.targets.size());
     return 0;
 }

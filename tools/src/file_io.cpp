@@ -17,6 +17,18 @@ std::optional<Bytes> read_whole_file(const std::string& path) {
     return data;
 }
 
+std::optional<Bytes> read_file_prefix(const std::string& path, std::uint64_t size) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    Bytes data(size);
+    in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(size));
+    if (in.bad())
+        return std::nullopt;
+    data.resize(static_cast<std::size_t>(in.gcount()));
+    return data;
+}
+
 bool write_whole_file(const std::string& path, const std::uint8_t* data, std::size_t size) {
     const std::string partial = path + ".part";
     bool ok = false;

@@ -10,6 +10,8 @@
 namespace corvath::patchkit {
 
 std::optional<Bytes> read_whole_file(const std::string& path);
+// The first `size` bytes of a file (fewer when it is shorter).
+std::optional<Bytes> read_file_prefix(const std::string& path, std::uint64_t size);
 
 // Writes to "<path>.part" and renames it over `path`, so a failed run never leaves a file
 // that looks complete; the partial file is removed on failure.

@@ -9,6 +9,7 @@
 #include "transform.h"
 
 #include <cstdio>
+#include <filesystem>
 
 namespace corvath::patchkit {
 namespace {
@@ -73,8 +74,12 @@ std::string join_list(const std::vector<std::string>& items) {
     return out;
 }
 
-std::optional<Bytes> build_patch_package(const PatchDefinition& definition, std::string& error) {
-    if (!definition.exe || !definition.data) {
+namespace {
+
+// Everything of the package but its cabinet.
+std::optional<StorageNode> patch_root(const PatchDefinition& definition, std::uint64_t data_size,
+                                      std::string& error) {
+    if (!definition.exe) {
         error = "patch definition without payload";
         return std::nullopt;
     }
@@ -86,7 +91,7 @@ std::optional<Bytes> build_patch_package(const PatchDefinition& definition, std:
     for (std::size_t i = 0; i < definition.transform_products.size(); ++i) {
         const TransformTarget target{definition.transform_products[i], storage_name_for(i),
                                      static_cast<std::uint32_t>(definition.exe->size()),
-                                     static_cast<std::uint32_t>(definition.data->size())};
+                                     static_cast<std::uint32_t>(data_size)};
         auto pair = build_transform_pair(target);
         if (!pair) {
             error = "cannot build the transforms for " + target.product_code;
@@ -127,15 +132,59 @@ std::optional<Bytes> build_patch_package(const PatchDefinition& definition, std:
         !add_database_tables(root, metadata_tables(*definition.metadata), error))
         return std::nullopt;
 
-    auto cabinet = build_cabinet({{std::string(layout::exe_file_key), definition.exe},
-                                  {std::string(layout::data_file_key), definition.data}},
-                                 error);
+    return root;
+}
+
+std::vector<CabinetEntry> cabinet_entries(const PatchDefinition& definition) {
+    return {{std::string(layout::exe_file_key), definition.exe},
+            {std::string(layout::data_file_key), definition.data, definition.data_path}};
+}
+
+StreamNode cabinet_stream() {
+    return {encode_stream_name(patch_cabinet_stream, StreamKind::Stream), {}};
+}
+
+} // namespace
+
+std::optional<Bytes> build_patch_package(const PatchDefinition& definition, std::string& error) {
+    if (!definition.data) {
+        error = "patch definition without payload";
+        return std::nullopt;
+    }
+    auto root = patch_root(definition, definition.data->size(), error);
+    if (!root)
+        return std::nullopt;
+    auto cabinet = build_cabinet(cabinet_entries(definition), error);
     if (!cabinet)
         return std::nullopt;
-    root.streams.push_back(
-        {encode_stream_name(patch_cabinet_stream, StreamKind::Stream), std::move(*cabinet)});
+    root->streams.push_back(cabinet_stream());
+    root->streams.back().data = std::move(*cabinet);
+    return write_compound_file(*root, error);
+}
 
-    return write_compound_file(root, error);
+std::optional<std::uint64_t> build_patch_package_to(const PatchDefinition& definition,
+                                                    const std::string& path, std::string& error) {
+    std::error_code failed;
+    const std::uint64_t data_size = definition.data_path.empty()
+                                        ? (definition.data ? definition.data->size() : 0)
+                                        : std::filesystem::file_size(definition.data_path, failed);
+    if (failed || (!definition.data && definition.data_path.empty())) {
+        error = "patch definition without payload";
+        return std::nullopt;
+    }
+    auto root = patch_root(definition, data_size, error);
+    if (!root)
+        return std::nullopt;
+    const std::string cabinet = path + ".cab.part";
+    if (!build_cabinet_to(cabinet_entries(definition), cabinet, error)) {
+        std::filesystem::remove(cabinet, failed);
+        return std::nullopt;
+    }
+    root->streams.push_back(cabinet_stream());
+    root->streams.back().source_path = cabinet;
+    auto size = write_compound_file_to(*root, path, error);
+    std::filesystem::remove(cabinet, failed);
+    return size;
 }
 
 } // namespace corvath::patchkit

@@ -37,9 +37,14 @@ struct PatchDefinition {
     std::optional<PatchMetadata> metadata; // no tables at all without it
     const Bytes* exe = nullptr;
     const Bytes* data = nullptr;
+    std::string data_path = {}; // instead of data, for a payload too big to hold: read as it goes
 };
 
 std::optional<Bytes> build_patch_package(const PatchDefinition& definition, std::string& error);
+// The same, written to `path` as it goes, the cabinet through a scratch file beside it; the
+// package's size.
+std::optional<std::uint64_t> build_patch_package_to(const PatchDefinition& definition,
+                                                    const std::string& path, std::string& error);
 
 // ";"-joined list, the form summary properties 7 and 8 take.
 std::string join_list(const std::vector<std::string>& items);

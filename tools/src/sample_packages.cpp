@@ -5,8 +5,10 @@
 #include "sample_content.h"
 #include "size_search.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 
 namespace corvath::patchkit {
 namespace {
@@ -45,32 +47,82 @@ std::string made_up_code(std::size_t index) {
 
 } // namespace
 
+namespace {
+
+// Appends whole lines of the data file's text to `out`, from line `line` on, until `out` holds
+// at least `count` bytes. A line is "Corvath <version> data, line <10 digits>\r\n"; the digits
+// are counted up in place, as gigabytes of text are made this way.
+void append_lines(Bytes& out, std::uint64_t& line, std::size_t count, std::string_view version) {
+    std::string text = "Corvath " + std::string(version) + " data, line 0000000000\r\n";
+    const std::size_t last_digit = text.size() - 3;
+    std::uint64_t number = line;
+    for (std::size_t i = 0; i < 10; ++i, number /= 10)
+        text[last_digit - i] = static_cast<char>('0' + number % 10);
+    while (out.size() < count) {
+        out.insert(out.end(), text.begin(), text.end());
+        ++line;
+        for (std::size_t i = last_digit; i + 10 > last_digit; --i) {
+            if (text[i] != '9') {
+                ++text[i];
+                break;
+            }
+            text[i] = '0';
+        }
+    }
+}
+
+} // namespace
+
 Bytes make_data_file(std::uint64_t size, std::string_view version) {
     Bytes data;
     data.reserve(size);
-    char line[64];
-    for (std::uint64_t number = 0; data.size() < size; ++number) {
-        const int length = std::snprintf(line, sizeof line, "Corvath %.*s data, line %010llu\r\n",
-                                         static_cast<int>(version.size()), version.data(),
-                                         static_cast<unsigned long long>(number));
-        for (int i = 0; i < length && data.size() < size; ++i)
-            data.push_back(static_cast<std::uint8_t>(line[i]));
-    }
+    std::uint64_t line = 0;
+    append_lines(data, line, size, version);
+    data.resize(size);
     return data;
 }
 
+bool write_data_file(const std::string& path, std::uint64_t size, std::string_view version) {
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out)
+        return false;
+    // About a megabyte at a time; the rest of a line cut at a block's end begins the next block,
+    // so the text is make_data_file's.
+    constexpr std::size_t block = 1 << 20;
+    Bytes chunk;
+    std::uint64_t line = 0;
+    std::uint64_t left = size;
+    bool ok = true;
+    while (ok && left > 0) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(block, left));
+        append_lines(chunk, line, want, version);
+        ok = std::fwrite(chunk.data(), 1, want, out) == want;
+        chunk.erase(chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(want));
+        left -= want;
+    }
+    return std::fclose(out) == 0 && ok;
+}
+
 std::optional<SamplePackage> build_sample_package(const SampleInputs& inputs, std::uint64_t size,
-                                                  std::string& error) {
-    const PatchDefinition definition = definition_for(inputs);
-    auto build = [&](std::uint64_t data_size) {
-        const Bytes data = make_data_file(data_size, layout::patched_version);
-        return build_with(definition, data, error);
+                                                  const std::string& path, std::string& error) {
+    PatchDefinition definition = definition_for(inputs);
+    definition.data_path = path + ".dat.part";
+    auto build = [&](std::uint64_t data_size) -> std::optional<std::uint64_t> {
+        if (!write_data_file(definition.data_path, data_size, layout::patched_version)) {
+            error = "cannot write " + definition.data_path;
+            return std::nullopt;
+        }
+        return build_patch_package_to(definition, path, error);
     };
     SamplePackage result;
-    auto package = build_package_of_size(size, build, result.data_size, error);
-    if (!package)
+    const bool built = build_package_of_size(size, build, result.data_size, error);
+    std::error_code ignored;
+    std::filesystem::remove(definition.data_path, ignored);
+    if (!built) {
+        std::filesystem::remove(path, ignored);
         return std::nullopt;
-    result.package = std::move(*package);
+    }
+    result.size = size;
     return result;
 }
 
@@ -90,7 +142,7 @@ std::optional<std::string> target_list_of_length(const std::vector<std::string>&
 }
 
 std::optional<std::vector<EdgePackage>>
-build_edge_packages(const SampleInputs& inputs, const Bytes& sample, std::string& error) {
+build_edge_packages(const SampleInputs& inputs, const Bytes& sample_half, std::string& error) {
     const Bytes data = make_data_file(edge_data_size, layout::patched_version);
     const PatchDefinition base = definition_for(inputs);
     std::vector<EdgePackage> edges;
@@ -161,8 +213,7 @@ build_edge_packages(const SampleInputs& inputs, const Bytes& sample, std::string
     edges.push_back({"edge-not-cfb.msp", Bytes(not_cfb.begin(), not_cfb.end())});
 
     // Half the sample: the header survives, the sectors it points to do not.
-    edges.push_back(
-        {"edge-truncated.msp", Bytes(sample.begin(), sample.begin() + sample.size() / 2)});
+    edges.push_back({"edge-truncated.msp", sample_half});
     return edges;
 }
 

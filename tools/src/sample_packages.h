@@ -12,6 +12,8 @@ namespace corvath::patchkit {
 
 // Deterministic text of exactly `size` bytes standing in for the product's data file.
 Bytes make_data_file(std::uint64_t size, std::string_view version);
+// The same text written to `path` as it is made; false when it cannot be written.
+bool write_data_file(const std::string& path, std::uint64_t size, std::string_view version);
 
 struct SampleInputs {
     std::vector<std::string> targets; // in the order property 7 lists them
@@ -19,13 +21,15 @@ struct SampleInputs {
 };
 
 struct SamplePackage {
-    Bytes package;
+    std::uint64_t size = 0;
     std::uint64_t data_size = 0;
 };
 
-// The sample package of exactly `size` bytes, one transform pair per target.
+// The sample package of exactly `size` bytes, one transform pair per target, written to `path`
+// as it is made: a package of gigabytes needs a few megabytes of memory, and scratch files
+// beside `path` of the payload's size.
 std::optional<SamplePackage> build_sample_package(const SampleInputs& inputs, std::uint64_t size,
-                                                  std::string& error);
+                                                  const std::string& path, std::string& error);
 
 // A target list of exactly `length` characters: the real targets first, then made-up codes,
 // then one shorter braced filler entry; nothing when `length` is too short for the targets.
@@ -37,8 +41,8 @@ struct EdgePackage {
     Bytes bytes;
 };
 
-// Every edge package; `sample` is the finished sample package (truncated for one of them).
+// Every edge package; `sample` is the finished sample package's first half (the truncated one).
 std::optional<std::vector<EdgePackage>>
-build_edge_packages(const SampleInputs& inputs, const Bytes& sample, std::string& error);
+build_edge_packages(const SampleInputs& inputs, const Bytes& sample_half, std::string& error);
 
 } // namespace corvath::patchkit

@@ -22,6 +22,7 @@ inline constexpr ClassId msi_transform_class = {0x82, 0x10, 0x0C, 0x00, 0x00, 0x
 struct StreamNode {
     std::u16string name; // as stored in the directory entry
     Bytes data;
+    std::string source_path = {}; // when set, the stream holds this file's bytes instead of data
 };
 
 struct StorageNode {
