@@ -1,6 +1,6 @@
 #include "payload/extract_patch.h"
 
-#include "payload/resource_store.h"
+#include "payload/package_reader.h"
 #include "payload/temp_name.h"
 #include "platform/files.h"
 
@@ -39,33 +39,43 @@ bool ExtractPatch(std::wstring& path, platform::FileId* written, CopyNote* note)
         }
     }
 
-    const platform::ResourceRef resource = FindResourceEntry(L"MSP", L"IDR_MSP");
-    const std::uint32_t size = ResourceSize(resource);
-    const std::byte* bytes = ResourceBytes(resource);
-    if (size == 0 || bytes == nullptr) {
+    PackageReader package;
+    if (!package.Open()) {
         return false;
     }
 
-    platform::OpenResult opened;
+    // A file made new is made with CREATE_NEW even where the user named it: only an existing
+    // file needs to be emptied, and emptying one costs (under Wine, ext4 writes the whole file
+    // out as it is closed).
+    platform::OpenResult opened = platform::OpenResult::AlreadyExists;
     platform::File file =
-        chooseName
-            ? CreateTempFile(directory, path)
-            : platform::OpenFileForWriting(path, platform::OpenMode::CreateOrTruncate, opened);
+        chooseName ? CreateTempFile(directory, path)
+                   : platform::OpenFileForWriting(path, platform::OpenMode::CreateNew, opened);
+    if (!chooseName && opened == platform::OpenResult::AlreadyExists) {
+        file = platform::OpenFileForWriting(path, platform::OpenMode::CreateOrTruncate, opened);
+    }
     if (!file.IsOpen()) {
         return false;
     }
     // Known before the name is let go of, so that the file can later be told from a stand-in;
     // and noted before it is written, so that a run killed while writing leaves nothing for ever.
     platform::FileId id;
-    bool identified = platform::IdentifyFile(file, id);
+    const bool identified = platform::IdentifyFile(file, id);
     if (identified && written != nullptr) {
         *written = id;
     }
     if (identified && note != nullptr) {
-        note->Write(path, id, size);
+        note->Write(path, id, package.Size());
     }
-    // One request straight from the resource view: the package is never copied in memory.
-    if ((written != nullptr && !identified) || !platform::WriteToFile(file, bytes, size)) {
+    // A small package goes in one request straight from the resource view; a large one a block
+    // at a time (package_reader.h).
+    bool complete = identified || written == nullptr;
+    const std::byte* block = nullptr;
+    std::size_t length = 0;
+    while (complete && (complete = package.Next(block, length)) && length > 0) {
+        complete = platform::WriteToFile(file, block, length);
+    }
+    if (!complete) {
         const std::uint32_t error = platform::LastError();
         file.Close();
         platform::DeleteFileAt(path);

@@ -2,10 +2,12 @@
 
 #include "messages/run_log.h"
 #include "payload/extract_patch.h"
+#include "payload/package_reader.h"
 #include "payload/resource_store.h"
 #include "payload/temp_name.h"
 #include "platform/msi.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -13,33 +15,35 @@ namespace payload {
 namespace {
 
 constexpr std::size_t kFullPathCapacity = 260;
-constexpr std::size_t kBlockSize = 256 * 1024;
+constexpr std::size_t kCompareBlock = 256 * 1024;
 constexpr std::uint32_t kErrorFileCorrupt = 1392;
 
 } // namespace
 
 bool IsEmbeddedPackage(platform::File& file) {
-    const platform::ResourceRef package = FindResourceEntry(L"MSP", L"IDR_MSP");
-    const std::uint32_t size = ResourceSize(package);
-    const std::byte* bytes = ResourceBytes(package);
-    if (size == 0 || bytes == nullptr) {
+    // Against the package as extraction read it: a large one from the pack's own file, so that
+    // its pages in the image are not faulted in for the check either.
+    PackageReader package;
+    if (!package.Open()) {
         return false;
     }
-    std::vector<std::byte> block(kBlockSize);
-    std::size_t offset = 0;
-    for (;;) {
-        std::size_t read = 0;
-        if (!platform::ReadFromFile(file, block.data(), block.size(), read)) {
-            return false;
+    std::vector<std::byte> held(kCompareBlock);
+    const std::byte* block = nullptr;
+    std::size_t length = 0;
+    while (package.Next(block, length)) {
+        if (length == 0) {
+            std::size_t read = 0; // the copy must end where the package does
+            return platform::ReadFromFile(file, held.data(), 1, read) && read == 0;
         }
-        if (read == 0) {
-            return offset == size;
+        for (std::size_t at = 0; at < length; at += held.size()) {
+            const std::size_t part = std::min(held.size(), length - at);
+            if (!ReadFully(file, held.data(), part) ||
+                std::memcmp(held.data(), block + at, part) != 0) {
+                return false;
+            }
         }
-        if (read > size - offset || std::memcmp(block.data(), bytes + offset, read) != 0) {
-            return false;
-        }
-        offset += read;
     }
+    return false;
 }
 
 bool PatchCopy::Make() {

@@ -68,6 +68,8 @@ struct FileId {
 bool IdentifyFile(File& file, FileId& id);
 // Moves the write position to the end of the file.
 bool SeekToEnd(File& file);
+// Moves the read or write position to `position`.
+bool SeekTo(File& file, std::uint64_t position);
 // The current write position.
 bool FilePosition(File& file, std::uint64_t& position);
 // Cuts the file at `size` and moves the write position there.

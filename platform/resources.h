@@ -1,6 +1,8 @@
 // Read access to the program's own embedded resources.
 #pragma once
 
+#include "platform/files.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -40,6 +42,12 @@ ResourceRef FindResourceInLanguage(const ResourceName& type, const ResourceName&
 std::uint32_t SizeOfResource(ResourceRef resource);
 // A read-only view that stays valid until the process ends, or nullptr.
 const std::byte* BytesOfResource(ResourceRef resource);
+
+// Opens the file the program's image is mapped from, to read a resource's bytes without touching
+// the mapped view, and gives the resource's offset in it. Only when the file opened is shown to
+// be that very file: while the image runs, its name can be made to lead to another file.
+// Otherwise false, and the bytes are to be read through the view.
+bool OpenResourceFile(ResourceRef resource, File& file, std::uint64_t& offset);
 
 // The language the user reads the interface in (GetUserDefaultUILanguage on Windows).
 LanguageId UserDefaultUiLanguage();

@@ -176,6 +176,14 @@ bool SeekToEnd(File& file) {
     return ::lseek(static_cast<int>(file.Handle()), 0, SEEK_END) >= 0;
 }
 
+bool SeekTo(File& file, std::uint64_t position) {
+    if (::lseek(static_cast<int>(file.Handle()), static_cast<off_t>(position), SEEK_SET) < 0) {
+        t_lastError = WindowsErrorOf(errno);
+        return false;
+    }
+    return true;
+}
+
 bool FilePosition(File& file, std::uint64_t& position) {
     const off_t now = ::lseek(static_cast<int>(file.Handle()), 0, SEEK_CUR);
     if (now < 0) {

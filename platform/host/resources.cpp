@@ -4,7 +4,14 @@
 #include "platform/host/res_file.h"
 #include "platform/host/simulation.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <vector>
+
+// The compiled resources the bytes below were linked in from, standing in for the image's file.
+#ifndef CORVATH_RES_FILE
+#error CORVATH_RES_FILE names the .res file the host build embeds
+#endif
 
 extern "C" const std::byte corvath_res_begin[];
 extern "C" const std::byte corvath_res_end[];
@@ -91,6 +98,22 @@ std::uint32_t SizeOfResource(ResourceRef resource) {
 
 const std::byte* BytesOfResource(ResourceRef resource) {
     return resource ? AsEntry(resource)->data : nullptr;
+}
+
+bool OpenResourceFile(ResourceRef resource, File& file, std::uint64_t& offset) {
+    // Only the embedded set has a file of its own, and a test may take even that away.
+    const std::byte* bytes = BytesOfResource(resource);
+    if (host::TheSimulation().resourceFile || !host::TheSimulation().resourceFileReadable ||
+        bytes < corvath_res_begin || bytes >= corvath_res_end) {
+        return false;
+    }
+    const int fd = ::open(CORVATH_RES_FILE, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    file = File(fd);
+    offset = static_cast<std::uint64_t>(bytes - corvath_res_begin);
+    return true;
 }
 
 } // namespace platform

@@ -96,6 +96,9 @@ struct Simulation {
     // sleeping, and nothing else does.
     std::uint64_t clockMicroseconds = 0;
     std::vector<std::uint32_t> pauses; // every Pause, in milliseconds
+    // Whether the embedded resources can be read from their file, as a pack reads a large
+    // package from its own image file.
+    bool resourceFileReadable = true;
     // A compiled .res to use instead of the embedded one.
     std::shared_ptr<const std::vector<char>> resourceFile;
 };

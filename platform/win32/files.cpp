@@ -132,6 +132,12 @@ bool SeekToEnd(File& file) {
            INVALID_SET_FILE_POINTER;
 }
 
+bool SeekTo(File& file, std::uint64_t position) {
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(position);
+    return SetFilePointerEx(AsHandle(file.Handle()), at, nullptr, FILE_BEGIN) != 0;
+}
+
 bool FilePosition(File& file, std::uint64_t& position) {
     LARGE_INTEGER zero{};
     LARGE_INTEGER now{};

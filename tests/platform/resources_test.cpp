@@ -1,8 +1,13 @@
 // The resource calls of the Windows platform against the executable's own resources.
+#include "payload/package_reader.h"
 #include "payload/resource_store.h"
 #include "platform/resources.h"
 
+#include <windows.h>
+
+#include <cstring>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace {
 
@@ -69,6 +74,61 @@ TEST(Win32Resources, StringsFollowTheMessageLanguageNotTheLoadersChoice) {
     payload::LoadResString(312, fallback, 256);
     EXPECT_EQ(fallback, english);
     payload::ResetMessageLanguage();
+}
+
+// The package as a reader hands it out, block after block.
+std::vector<std::byte> ReadAll(payload::PackageReader& reader, std::size_t& blocks) {
+    std::vector<std::byte> all;
+    const std::byte* block = nullptr;
+    std::size_t length = 0;
+    blocks = 0;
+    while (reader.Next(block, length) && length > 0) {
+        all.insert(all.end(), block, block + length);
+        ++blocks;
+    }
+    return all;
+}
+
+TEST(Win32Resources, ALargePackageIsReadFromTheImagesOwnFile) {
+    const platform::ResourceRef package = platform::FindResourceAnyLanguage(
+        ResourceNameFromText(L"MSP"), ResourceNameFromText(L"IDR_MSP"));
+    const std::byte* view = platform::BytesOfResource(package);
+    const std::size_t size = platform::SizeOfResource(package);
+    platform::File file;
+    std::uint64_t offset = 0;
+    ASSERT_TRUE(platform::OpenResourceFile(package, file, offset));
+
+    // Read as a package of more than 1 MiB a block: from the file, in blocks of 8 MiB.
+    payload::PackageReader reader;
+    ASSERT_TRUE(reader.Open(1u << 20));
+    EXPECT_TRUE(reader.FromFile());
+    std::size_t blocks = 0;
+    const std::vector<std::byte> read = ReadAll(reader, blocks);
+    EXPECT_EQ(blocks, 2u);
+    ASSERT_EQ(read.size(), size);
+    EXPECT_EQ(std::memcmp(read.data(), view, size), 0);
+    ASSERT_TRUE(reader.Open());
+    EXPECT_FALSE(reader.FromFile()) << "16 MB: one block of the view";
+}
+
+TEST(Win32Resources, AnotherFileUnderTheImagesNameIsNotTakenForIt) {
+    // A running program's file may be renamed, and another put in its place, say by another
+    // process of the user under an elevated pack: its bytes must never pass for the package.
+    const platform::ResourceRef package = platform::FindResourceAnyLanguage(
+        ResourceNameFromText(L"MSP"), ResourceNameFromText(L"IDR_MSP"));
+    wchar_t self[MAX_PATH] = {};
+    ASSERT_GT(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+    const std::wstring moved = std::wstring(self) + L".moved";
+    ASSERT_TRUE(MoveFileW(self, moved.c_str()));
+    ASSERT_TRUE(CopyFileW(moved.c_str(), self, TRUE)); // the same bytes, another file
+    platform::File file;
+    std::uint64_t offset = 0;
+    EXPECT_FALSE(platform::OpenResourceFile(package, file, offset));
+    payload::PackageReader reader;
+    ASSERT_TRUE(reader.Open(1u << 20));
+    EXPECT_FALSE(reader.FromFile()) << "the view, then";
+    DeleteFileW(self);
+    MoveFileW(moved.c_str(), self);
 }
 
 } // namespace

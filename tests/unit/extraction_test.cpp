@@ -1,7 +1,9 @@
 #include "payload/extract_patch.h"
+#include "payload/package_reader.h"
 #include "payload/resource_store.h"
 #include "payload/temp_name.h"
 #include "platform/files.h"
+#include "platform/host/simulation.h"
 #include "test_support.h"
 
 #include <csignal>
@@ -45,6 +47,26 @@ TEST_F(Extraction, AMissingDirectoryFailsAndCreatesNothing) {
     EXPECT_FALSE(payload::ExtractPatch(path));
     EXPECT_EQ(path, Wide(target.string()));
     EXPECT_FALSE(fs::exists(scratch_ / "missing"));
+}
+
+TEST_F(Extraction, ALargePackageIsReadFromThePacksFileOrElseFromTheViewInBlocks) {
+    for (const bool readable : {true, false}) {
+        platform::host::TheSimulation().resourceFileReadable = readable;
+        payload::PackageReader reader;
+        ASSERT_TRUE(reader.Open(1u << 20)); // as if 16 MB were large
+        EXPECT_EQ(reader.FromFile(), readable);
+        std::vector<char> all;
+        const std::byte* block = nullptr;
+        std::size_t length = 0;
+        int blocks = 0;
+        while (reader.Next(block, length) && length > 0) {
+            all.insert(all.end(), reinterpret_cast<const char*>(block),
+                       reinterpret_cast<const char*>(block) + length);
+            ++blocks;
+        }
+        EXPECT_EQ(blocks, 2) << "8 MiB a block";
+        EXPECT_EQ(all, Package()) << readable;
+    }
 }
 
 TEST_F(Extraction, EmptyPathsGetNumberedTemporaryNamesFromTwo) {

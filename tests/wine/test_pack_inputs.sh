@@ -49,6 +49,17 @@ patch=$(sample_file edge-no-patch-code.msp)
 configure -DCORVATH_SP_PATCH="$patch" -DCORVATH_SP_RECORDS=
 assert_stops_with "edge-no-patch-code.msp, record derived" "CORVATH_SP_PATCH $patch: summary property 9"
 
+begin_case "a patch too large for a pack stops the configure; one over 2 GiB gets a warning"
+# Sparse files: the size is checked before anything is read.
+truncate -s 4831838208 "$build.patch"
+configure -DCORVATH_SP_PATCH="$build.patch" -DCORVATH_SP_RECORDS="$record"
+assert_stops_with "4.83 GB" "CORVATH_SP_PATCH $build.patch: 4831838208 bytes is more than a pack can carry: at most 4227858432 bytes"
+truncate -s 2534000000 "$build.patch"
+configure -DCORVATH_SP_PATCH="$build.patch" -DCORVATH_SP_RECORDS="$record"
+assert_eq 1 "$(grep -cF "CORVATH_SP_PATCH $build.patch: warning: 2534000000 bytes, more than 2 GiB: packs of that size are untried on Windows" "$build.log")" \
+    "2.53 GB: one line of warning"
+rm -f "$build.patch"
+
 begin_case "an applicable-versions list without its trailing comma stops the configure"
 for list in "8.1.0.4" "8.1.0.4,8.1.0.5" "8.1.0,"; do
     configure -DCORVATH_SP_PATCH="$(sample_file corvath-sp-sample.msp)" -DCORVATH_SP_RECORDS="$record" \
