@@ -2,8 +2,7 @@
 // against a raw write of the same bytes from memory. Prints median times, the medians of the
 // per-round ratios, and peak working sets: with msi.dll loaded and nothing done yet, then after
 // a default run's steps up to the installer call (copy made and verified, target list read,
-// products looked up), both before the raw write's own copy of the package exists. Under Wine
-// the whole image, package included, is resident from the start.
+// products looked up), both before the raw write's own copy of the package exists.
 #include "install/discovery.h"
 #include "install/product.h"
 #include "payload/extract_patch.h"

@@ -15,7 +15,7 @@ namespace payload {
 namespace {
 
 constexpr std::size_t kFullPathCapacity = 260;
-constexpr std::size_t kCompareBlock = 256 * 1024;
+constexpr std::size_t kCompareBlock = 1024 * 1024;
 constexpr std::uint32_t kErrorFileCorrupt = 1392;
 
 } // namespace
