@@ -43,13 +43,20 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 # The local time of a run log line, in milliseconds since the epoch.
 log_ms() { date -d "$(cut -c1-23 <<<"$1")" +%s%3N; }
 
-# A fresh copy of the prefix with corvath-de, its wineserver up and warm, and nothing left for
-# the disk to write: a timed run must not meet the write-back of the copy before it.
+# Both sources read through once, so that each step starts with them in the page cache, which
+# this machine may otherwise have reclaimed from whichever was read last the longer ago; and
+# nothing left for the disk to write, so that no step meets the write-back of the one before.
+settle() {
+    cat "$pack" "$patch" >/dev/null
+    sync
+}
+
+# A fresh copy of the prefix with corvath-de, its wineserver up and warm.
 ready_prefix() {
     restore_prefix sizes-de
     wineserver -p >/dev/null 2>&1
     wine cmd /c exit >/dev/null 2>&1
-    sync
+    settle
 }
 
 # timed_write WHICH: one of the three writes of the patch, to a new file; its time in ms on
@@ -57,7 +64,7 @@ ready_prefix() {
 timed_write() {
     local start
     rm -f "$c/copy.msp" "$c/e.msp"
-    sync
+    settle
     start=$(now_ms)
     case $1 in
     copy) wine "$plain_copy" "$(win_path "$patch")" 'C:\copy.msp' ;;
