@@ -43,9 +43,9 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 # The local time of a run log line, in milliseconds since the epoch.
 log_ms() { date -d "$(cut -c1-23 <<<"$1")" +%s%3N; }
 
-# Both sources read through once, so that each step starts with them in the page cache, which
-# this machine may otherwise have reclaimed from whichever was read last the longer ago; and
-# nothing left for the disk to write, so that no step meets the write-back of the one before.
+# Both sources read through, so that every step starts with them in the page cache (this machine
+# reclaims cached files), and nothing left for the disk to write, so that no step meets the
+# write-back of the one before.
 settle() {
     cat "$pack" "$patch" >/dev/null
     sync
