@@ -13,13 +13,16 @@
 #include "payload/patch_summary.h"
 #include "platform/files.h"
 #include "platform/system.h"
+#include "platform/ui.h"
 
 namespace app {
 
 int Dispatch(RunOptions& options) {
     const std::uint64_t startedAt = platform::MonotonicMicroseconds();
     messages::SetQuiet(options.quiet);
-    StartLogging(options);
+    const platform::WindowStation station = platform::ProcessWindowStation();
+    messages::SetBoxesSeen(station.visible);
+    StartLogging(options, station);
     std::uint32_t exitCode = install::kExitSuccess;
     std::wstring reason;
     install::InstallSettings settings;

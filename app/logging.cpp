@@ -112,9 +112,9 @@ std::wstring DescribeSwitches(const RunOptions& options) {
     return text;
 }
 
-void StartLogging(const RunOptions& options) {
+void StartLogging(const RunOptions& options, const platform::WindowStation& station) {
     const bool changesProducts = options.installDefault || options.uninstallRequested;
-    if (!options.logRequested && !(changesProducts && !options.helpRequested)) {
+    if (!options.logRequested && !(changesProducts && !options.helpRequested) && station.visible) {
         return;
     }
     // A /log place that cannot be used (a folder, a missing folder, a read-only file, a path too
@@ -144,6 +144,12 @@ void StartLogging(const RunOptions& options) {
     }
     messages::Log(L"system: " + platform::SystemVersionText() + L"; user: " +
                   platform::UserNameText() + L", " + ElevationText(platform::ProcessElevation()));
+    messages::Log(L"window station " + messages::Quoted(station.name) + L", session " +
+                  std::to_wstring(station.session) +
+                  (station.visible
+                       ? L": visible, boxes are shown to the person at this desktop"
+                       : L": not visible, so nobody can answer a box here; none is shown, the "
+                         L"log has each, and Windows Installer shows no dialog"));
     messages::Log(L"run log: " + messages::Quoted(messages::RunLogPath()));
 }
 

@@ -22,7 +22,8 @@ constexpr Rule kRules[] = {
      L"the patch was removed; a restart was started"},
     {&RunTally::rebootRequired, kExitRebootRequired, L"the patch was applied; a restart is needed",
      L"the patch was removed; a restart is needed"},
-    {&RunTally::cancelled, kExitUserCancelled, L"the user cancelled the running-program dialog"},
+    {&RunTally::cancelled, kExitUserCancelled,
+     L"the running-program dialog was cancelled, or nobody answered it or could be asked"},
     {&RunTally::ownWorkFailed, kExitFailure, L"the pack's own work failed"},
 };
 

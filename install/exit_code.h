@@ -17,7 +17,7 @@ constexpr std::uint32_t kExitRebootRequired = 3010;     // ERROR_SUCCESS_REBOOT_
 struct RunTally {
     std::uint32_t firstFailedResult = 0; // the first product's installer failure, 0 if none
     bool ownWorkFailed = false;          // extraction, entries 700/900, the summary, a job switch
-    bool cancelled = false;              // the running-program dialog was cancelled
+    bool cancelled = false;              // the running-program dialog: cancelled, or unanswered
     bool noTargetInstalled = false;
     bool notApplicable = false;    // some product got 308
     bool rebootInitiated = false;  // an application returned 1641

@@ -5,10 +5,11 @@
 #include "messages/presenter.h"
 #include "messages/run_log.h"
 #include "payload/resource_store.h"
+#include "platform/files.h"
 #include "platform/process.h"
 #include "platform/ui.h"
 
-#include <vector>
+#include <algorithm>
 
 namespace install {
 namespace {
@@ -17,20 +18,83 @@ constexpr wchar_t kProgramList[] = L"Corvath\n";
 constexpr std::uint32_t kRetryCancelBox = 0x50015; // Retry/Cancel, error icon, foreground, topmost
 constexpr int kIdRetry = 4;
 constexpr std::size_t kFormatSlack = 512;
+// Since Windows Vista session 0 holds services alone: no person works there.
+constexpr std::uint32_t kServicesSession = 0;
+
+std::wstring ProcessList(const std::vector<std::uint32_t>& processes) {
+    std::wstring list;
+    for (const std::uint32_t id : processes) {
+        list += (list.empty() ? L"" : L", ") + std::to_wstring(id);
+    }
+    return list;
+}
+
+// A session where a person may work, and the first of the host program's processes there.
+struct SessionToAsk {
+    std::uint32_t session;
+    std::uint32_t process;
+};
+
+// The sessions of the host program's processes where a person may work, each once, in the
+// order found.
+std::vector<SessionToAsk> SessionsToAsk(const std::vector<std::uint32_t>& processes) {
+    std::vector<SessionToAsk> sessions;
+    for (const std::uint32_t process : processes) {
+        std::uint32_t session = 0;
+        if (!platform::SessionOfProcess(process, session)) {
+            messages::LogFailure(L"telling the session of process " + std::to_wstring(process),
+                                 platform::LastError());
+        } else if (session == kServicesSession) {
+            messages::Log(L"process " + std::to_wstring(process) +
+                          L" runs in session 0, where no person works");
+        } else if (std::none_of(sessions.begin(), sessions.end(), [session](const SessionToAsk& s) {
+                       return s.session == session;
+                   })) {
+            sessions.push_back({session, process});
+        }
+    }
+    return sessions;
+}
+
+// From a station nobody sees: asks the person in each session where the host program runs.
+// True when every one of them answered Retry.
+bool AskSessions(const std::vector<std::uint32_t>& processes, const std::wstring& text,
+                 const std::wstring& caption) {
+    const std::vector<SessionToAsk> sessions = SessionsToAsk(processes);
+    if (sessions.empty()) {
+        messages::Log(std::wstring(L"nobody can be asked to close ") + kHostProgramImage +
+                      L": it runs in no session where a person works");
+        return false;
+    }
+    return std::all_of(sessions.begin(), sessions.end(), [&](const SessionToAsk& asked) {
+        const std::wstring user = platform::SessionUserName(asked.session);
+        messages::Log(L"asking " + (user.empty() ? std::wstring(L"the person") : user) +
+                      L" in session " + std::to_wstring(asked.session) + L", where " +
+                      kHostProgramImage + L" runs as process " + std::to_wstring(asked.process) +
+                      L", to close it");
+        return messages::SendBox(L"running programs", asked.session, text, caption, kRetryCancelBox,
+                                 kAskSessionSeconds) == kIdRetry;
+    });
+}
 
 } // namespace
 
-bool IsProcessRunning(const std::wstring& imageName) {
+std::vector<std::uint32_t> RunningProcesses(const std::wstring& imageName) {
     std::vector<platform::ProcessEntry> processes;
+    std::vector<std::uint32_t> running;
     if (!platform::ProcessSnapshot(processes)) {
-        return false;
+        return running;
     }
     for (const platform::ProcessEntry& process : processes) {
         if (process.processId != 0 && platform::EqualIgnoringCase(process.exeFile, imageName)) {
-            return true;
+            running.push_back(process.processId);
         }
     }
-    return false;
+    return running;
+}
+
+bool IsProcessRunning(const std::wstring& imageName) {
+    return !RunningProcesses(imageName).empty();
 }
 
 bool WaitForHostProgramClosed() {
@@ -45,13 +109,19 @@ bool WaitForHostProgramClosed() {
 
     // Bounded by the person answering: only Retry looks again.
     for (int check = 1;; ++check) {
-        const bool running = IsProcessRunning(kHostProgramImage);
+        const std::vector<std::uint32_t> running = RunningProcesses(kHostProgramImage);
         messages::Log(L"running-program check " + std::to_wstring(check) + L": " +
-                      kHostProgramImage + (running ? L" is running" : L" is not running"));
-        if (!running) {
+                      kHostProgramImage +
+                      (running.empty() ? L" is not running"
+                                       : L" is running (process " + ProcessList(running) + L")"));
+        if (running.empty()) {
             return true;
         }
-        if (messages::ShowBox(L"running programs", text, caption, kRetryCancelBox) != kIdRetry) {
+        const bool retry =
+            messages::BoxesSeen()
+                ? messages::ShowBox(L"running programs", text, caption, kRetryCancelBox) == kIdRetry
+                : AskSessions(running, text, caption);
+        if (!retry) {
             return false;
         }
     }

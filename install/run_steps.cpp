@@ -16,6 +16,7 @@ namespace install {
 namespace {
 
 constexpr std::uint32_t kUiBasicHideCancel = 0x23; // INSTALLUILEVEL_BASIC | HIDECANCEL
+constexpr std::uint32_t kUiNone = 2;               // INSTALLUILEVEL_NONE
 constexpr std::int32_t kPrimaryLanguageMask = 0x3FF;
 
 // Pauses between tries of an installation that Windows Installer refused as busy (1618), so
@@ -29,9 +30,19 @@ std::wstring Milliseconds(std::uint64_t microseconds) {
            L" ms";
 }
 
+// Windows Installer's basic interface still asks about errors and sources in dialogs: where
+// nobody can see them, they would wait for ever, so there it shows nothing at all.
+std::uint32_t UiLevel() {
+    return messages::BoxesSeen() ? kUiBasicHideCancel : kUiNone;
+}
+
 std::uint32_t TimedCall(const std::function<std::uint32_t()>& call) {
+    const std::uint32_t level = UiLevel();
+    messages::Log(level == kUiNone
+                      ? L"Windows Installer shows nothing (interface level 2): nobody could see it"
+                      : L"Windows Installer shows its basic interface without Cancel (level 0x23)");
     const std::uint64_t started = platform::MonotonicMicroseconds();
-    const std::uint32_t previousLevel = platform::MsiSetUiLevel(kUiBasicHideCancel);
+    const std::uint32_t previousLevel = platform::MsiSetUiLevel(level);
     const std::uint32_t result = call();
     platform::MsiSetUiLevel(previousLevel);
     const std::wstring took = Milliseconds(platform::MonotonicMicroseconds() - started);
@@ -74,13 +85,16 @@ void UseProductLanguage(const ProductRecord& record) {
     }
     if ((language & kPrimaryLanguageMask) == 0) {
         payload::ResetMessageLanguage();
+        platform::SetThreadUiLanguage(0);
     } else {
         payload::SetMessageLanguage(static_cast<platform::LanguageId>(language & 0xFFFF));
+        platform::SetThreadUiLanguage(static_cast<std::uint16_t>(language & 0xFFFF));
     }
 }
 
 void UseUserLanguage() {
     platform::SetThreadLocaleId(platform::kLocaleUserDefault);
+    platform::SetThreadUiLanguage(0);
     payload::ResetMessageLanguage();
 }
 

@@ -12,6 +12,9 @@ namespace messages {
 namespace {
 
 bool g_quiet = false;
+bool g_seen = true;
+
+constexpr wchar_t kUnseen[] = L"not shown: nobody can see this window station";
 
 // Extra room the formatter gets beyond the template.
 constexpr std::size_t kFormatSlack = 512;
@@ -70,6 +73,8 @@ std::wstring AnswerText(int answer) {
         return L"Cancel";
     case 4:
         return L"Retry";
+    case platform::kAnswerTimedOut:
+        return L"none in the time given";
     default:
         return L"none, the box could not be shown (" + std::to_wstring(answer) + L")";
     }
@@ -97,6 +102,13 @@ bool IsQuiet() {
     return g_quiet;
 }
 
+void SetBoxesSeen(bool seen) {
+    g_seen = seen;
+}
+bool BoxesSeen() {
+    return g_seen;
+}
+
 MessageStyle StyleOf(MessageId id) {
     return RowOf(id).style;
 }
@@ -109,13 +121,34 @@ std::wstring MessageText(MessageId id, std::uint32_t errorCode) {
 
 int ShowBox(std::wstring_view what, const std::wstring& text, const std::wstring& caption,
             std::uint32_t type) {
+    if (!g_seen) {
+        LogBox(what, text, caption, kUnseen);
+        return kNotShown;
+    }
     const int answer = platform::ShowMessageBox(text, caption, type);
     LogBox(what, text, caption, L"answer: " + AnswerText(answer));
     return answer;
 }
 
+int SendBox(std::wstring_view what, std::uint32_t session, const std::wstring& text,
+            const std::wstring& caption, std::uint32_t type, std::uint32_t timeoutSeconds) {
+    const std::wstring where = std::wstring(what) + L", sent to session " +
+                               std::to_wstring(session) + L" for at most " +
+                               std::to_wstring(timeoutSeconds) + L" s";
+    int answer = kNotShown;
+    if (!platform::ShowMessageBoxInSession(session, text, caption, type, timeoutSeconds, answer)) {
+        const std::uint32_t error = platform::LastError();
+        LogBox(where, text, caption,
+               L"not sent (" + (error == 0 ? L"no reason given" : DescribeError(error)) + L")");
+        return kNotShown;
+    }
+    LogBox(where, text, caption, L"answer: " + AnswerText(answer));
+    return answer;
+}
+
 void ShowMessage(MessageId id) {
-    if (g_quiet && !RunLogActive()) {
+    const bool shown = !g_quiet && g_seen;
+    if (!shown && !RunLogActive()) {
         return;
     }
     // Read before anything else can overwrite it.
@@ -123,8 +156,8 @@ void ShowMessage(MessageId id) {
     const std::wstring text = MessageText(id, errorCode);
     std::wstring caption;
     payload::LoadResString(StyleOf(id).captionId, caption, kCatalogueCapacity);
-    if (g_quiet) {
-        LogBox(std::to_wstring(id), text, caption, L"not shown: quiet");
+    if (!shown) {
+        LogBox(std::to_wstring(id), text, caption, g_quiet ? L"not shown: quiet" : kUnseen);
         platform::SetLastError(errorCode);
         return;
     }

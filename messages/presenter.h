@@ -16,6 +16,12 @@ std::wstring& CurrentProductName();
 void SetQuiet(bool quiet);
 bool IsQuiet();
 
+// Whether a person can see this process's boxes. Not on a window station that is not visible
+// (a service's, where deployment tools run installers as SYSTEM): a box there waits for ever for
+// an answer that cannot come, so none is shown, whatever the switches, and the run log has it.
+void SetBoxesSeen(bool seen);
+bool BoxesSeen();
+
 // How one message is shown: its caption entry and message box type.
 struct MessageStyle {
     unsigned captionId;
@@ -35,8 +41,17 @@ std::wstring MessageText(MessageId id, std::uint32_t errorCode);
 void ShowMessage(MessageId id);
 
 // Shows a box of any kind and logs it, `what` naming it (a message id, or the box's role), with
-// the message language, text, caption and answer. Returns the answer.
+// the message language, text, caption and answer. Returns the answer; kNotShown, without showing
+// anything, where nobody can see a box.
+constexpr int kNotShown = 0;
 int ShowBox(std::wstring_view what, const std::wstring& text, const std::wstring& caption,
             std::uint32_t type);
+
+// Sends a box to the person working in session `session`, from a station nobody sees, and
+// waits at most `timeoutSeconds` for the answer; logged as ShowBox logs. Returns the button
+// pressed, platform::kAnswerTimedOut when nobody answered in time, or kNotShown when it could
+// not be sent.
+int SendBox(std::wstring_view what, std::uint32_t session, const std::wstring& text,
+            const std::wstring& caption, std::uint32_t type, std::uint32_t timeoutSeconds);
 
 } // namespace messages

@@ -23,11 +23,17 @@ struct ProcessEntry {
 // be taken.
 bool ProcessSnapshot(std::vector<ProcessEntry>& processes);
 
+// The session a process runs in (ProcessIdToSessionId). False when it cannot be told.
+bool SessionOfProcess(std::uint32_t processId, std::uint32_t& session);
+
 // Whole-string comparison without regard to case, as the platform's own (lstrcmpiW).
 bool EqualIgnoringCase(const std::wstring& a, const std::wstring& b);
 
 // The thread locale (SetThreadLocale); false when the platform refuses the value.
 bool SetThreadLocaleId(std::uint32_t localeId);
 constexpr std::uint32_t kLocaleUserDefault = 1024;
+// The thread's user-interface language (SetThreadUILanguage), which the buttons of Windows' own
+// boxes follow; 0 for the user's own.
+void SetThreadUiLanguage(std::uint16_t languageId);
 
 } // namespace platform

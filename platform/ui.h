@@ -1,4 +1,4 @@
-// Modal message boxes.
+// Modal message boxes, and where a person can see them.
 #pragma once
 
 #include <cstdint>
@@ -9,5 +9,30 @@ namespace platform {
 // MessageBoxW with no owner window; returns the button pressed (IDOK 1, IDCANCEL 2, IDRETRY 4),
 // or 0 / -1 when no box could be shown.
 int ShowMessageBox(const std::wstring& text, const std::wstring& caption, std::uint32_t type);
+
+// Where this process's windows appear.
+struct WindowStation {
+    std::wstring name;         // "WinSta0" where a person works
+    bool visible = false;      // WSF_VISIBLE: a person can see and answer a box shown there
+    std::uint32_t session = 0; // the process's own session
+};
+// The process's window station. One that cannot be asked counts as not visible: a box there
+// might wait for ever, while a box not shown costs only a line of the log.
+WindowStation ProcessWindowStation();
+
+// The account working in session `session` (WTSQuerySessionInformationW), as DOMAIN\user;
+// empty when nobody is logged on there or it cannot be told.
+std::wstring SessionUserName(std::uint32_t session);
+
+// What WTSSendMessageW answers when nobody pressed a button in time (IDTIMEOUT).
+constexpr int kAnswerTimedOut = 32000;
+
+// Shows a box on the desktop of session `session` (WTSSendMessageW, from a station nobody sees
+// to the person working in that session) and waits at most `timeoutSeconds` for the answer:
+// the button pressed, or kAnswerTimedOut. False when the box could not be sent; the thread's
+// last error tells why.
+bool ShowMessageBoxInSession(std::uint32_t session, const std::wstring& text,
+                             const std::wstring& caption, std::uint32_t type,
+                             std::uint32_t timeoutSeconds, int& answer);
 
 } // namespace platform

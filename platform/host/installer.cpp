@@ -124,6 +124,16 @@ bool ProcessSnapshot(std::vector<ProcessEntry>& processes) {
     return true;
 }
 
+bool SessionOfProcess(std::uint32_t processId, std::uint32_t& session) {
+    const auto& sessions = host::TheSimulation().processSessions;
+    const auto found = sessions.find(processId);
+    if (found == sessions.end()) {
+        return false;
+    }
+    session = found->second;
+    return true;
+}
+
 bool EqualIgnoringCase(const std::wstring& a, const std::wstring& b) {
     if (a.size() != b.size()) {
         return false;
@@ -144,6 +154,10 @@ bool SetThreadLocaleId(std::uint32_t localeId) {
     }
     host::TheSimulation().threadLocale = localeId;
     return true;
+}
+
+void SetThreadUiLanguage(std::uint16_t languageId) {
+    host::TheSimulation().threadUiLanguage = languageId;
 }
 
 } // namespace platform

@@ -4,6 +4,8 @@
 
 #include "platform/process.h"
 #include "platform/resources.h"
+#include "platform/sync.h"
+#include "platform/ui.h"
 
 #include <cstdint>
 #include <deque>
@@ -19,6 +21,15 @@ struct ShownBox {
     std::wstring text;
     std::wstring caption;
     std::uint32_t type = 0;
+    std::uint16_t uiLanguage = 0;     // the thread's UI language when it was shown
+    std::uint32_t session = 0;        // sent to this session (WTSSendMessageW); 0: shown here
+    std::uint32_t timeoutSeconds = 0; // how long a box sent to a session waits
+};
+
+// What the person in another session does with a box sent there.
+struct SessionReply {
+    bool delivered = true; // false: the send fails, with `answer` as the last error
+    int answer = 4;        // the button pressed (IDRETRY), or kAnswerTimedOut
 };
 
 // A patch as Windows Installer registers it on a product.
@@ -70,6 +81,12 @@ struct Simulation {
     bool commandLineSplits = true;
     std::vector<ShownBox> shownBoxes;
     std::deque<int> answers; // the user's answers, in order; IDOK (1) once they run out
+    // The process's window station: a person's, unless a test makes it a service's.
+    WindowStation station{L"WinSta0", true, 1};
+    std::deque<SessionReply> sessionReplies; // in order; once they run out, nobody answers
+    std::map<std::uint32_t, std::uint32_t> processSessions; // by process id; absent: unknown
+    std::map<std::uint32_t, std::wstring> sessionUsers;     // who works in each session
+    std::uint16_t threadUiLanguage = 0;
     std::vector<std::uint32_t> summaryReads; // the buffer capacity of each summary property read
     std::map<std::wstring, InstalledProduct> products;
     std::vector<std::wstring> productQueries; // codes whose state was asked, in order

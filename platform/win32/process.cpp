@@ -42,12 +42,25 @@ bool ProcessSnapshot(std::vector<ProcessEntry>& processes) {
     return true;
 }
 
+bool SessionOfProcess(std::uint32_t processId, std::uint32_t& session) {
+    DWORD found = 0;
+    if (!ProcessIdToSessionId(processId, &found)) {
+        return false;
+    }
+    session = found;
+    return true;
+}
+
 bool EqualIgnoringCase(const std::wstring& a, const std::wstring& b) {
     return lstrcmpiW(a.c_str(), b.c_str()) == 0;
 }
 
 bool SetThreadLocaleId(std::uint32_t localeId) {
     return SetThreadLocale(localeId) != 0;
+}
+
+void SetThreadUiLanguage(std::uint16_t languageId) {
+    SetThreadUILanguage(languageId);
 }
 
 } // namespace platform

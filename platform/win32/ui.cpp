@@ -3,9 +3,104 @@
 #include <windows.h>
 
 namespace platform {
+namespace {
+
+using SendMessageFunction = BOOL(WINAPI*)(HANDLE server, DWORD session, LPWSTR title,
+                                          DWORD titleBytes, LPWSTR message, DWORD messageBytes,
+                                          DWORD style, DWORD timeoutSeconds, DWORD* response,
+                                          BOOL wait);
+
+using QuerySessionFunction = BOOL(WINAPI*)(HANDLE server, DWORD session, int infoClass,
+                                           LPWSTR* buffer, DWORD* bytes);
+using FreeMemoryFunction = void(WINAPI*)(void* memory);
+constexpr int kSessionUserName = 5;   // WTSUserName
+constexpr int kSessionDomainName = 7; // WTSDomainName
+// WTS_CURRENT_SERVER_HANDLE: the machine the process runs on.
+const HANDLE kThisServer = nullptr;
+
+// wtsapi32.dll, from the system folder only: it is not one of the DLLs Windows always takes from
+// there, and a pack is run from download folders.
+HMODULE TerminalServices() {
+    static const HMODULE module =
+        LoadLibraryExW(L"wtsapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return module;
+}
+
+template <typename Function> Function Entry(const char* name) {
+    // Through void*: GetProcAddress's own type is a function of no arguments.
+    return TerminalServices() == nullptr ? nullptr
+                                         : reinterpret_cast<Function>(reinterpret_cast<void*>(
+                                               GetProcAddress(TerminalServices(), name)));
+}
+
+std::wstring SessionText(DWORD session, int infoClass) {
+    static const auto query = Entry<QuerySessionFunction>("WTSQuerySessionInformationW");
+    static const auto release = Entry<FreeMemoryFunction>("WTSFreeMemory");
+    LPWSTR buffer = nullptr;
+    DWORD bytes = 0;
+    if (query == nullptr || release == nullptr ||
+        !query(kThisServer, session, infoClass, &buffer, &bytes) || buffer == nullptr) {
+        return {};
+    }
+    std::wstring text = buffer;
+    release(buffer);
+    return text;
+}
+
+DWORD Bytes(const std::wstring& text) {
+    return static_cast<DWORD>(text.size() * sizeof(wchar_t));
+}
+
+} // namespace
 
 int ShowMessageBox(const std::wstring& text, const std::wstring& caption, std::uint32_t type) {
     return MessageBoxW(nullptr, text.c_str(), caption.c_str(), type);
+}
+
+WindowStation ProcessWindowStation() {
+    WindowStation station;
+    DWORD session = 0;
+    if (ProcessIdToSessionId(GetCurrentProcessId(), &session)) {
+        station.session = session;
+    }
+    HWINSTA handle = GetProcessWindowStation();
+    if (handle == nullptr) {
+        return station;
+    }
+    wchar_t name[256] = {};
+    if (GetUserObjectInformationW(handle, UOI_NAME, name, sizeof name - sizeof name[0], nullptr)) {
+        station.name = name;
+    }
+    USEROBJECTFLAGS flags{};
+    station.visible = GetUserObjectInformationW(handle, UOI_FLAGS, &flags, sizeof flags, nullptr) &&
+                      (flags.dwFlags & WSF_VISIBLE) != 0;
+    return station;
+}
+
+std::wstring SessionUserName(std::uint32_t session) {
+    const std::wstring user = SessionText(session, kSessionUserName);
+    const std::wstring domain = SessionText(session, kSessionDomainName);
+    return user.empty() || domain.empty() ? user : domain + L"\\" + user;
+}
+
+bool ShowMessageBoxInSession(std::uint32_t session, const std::wstring& text,
+                             const std::wstring& caption, std::uint32_t type,
+                             std::uint32_t timeoutSeconds, int& answer) {
+    static const auto send = Entry<SendMessageFunction>("WTSSendMessageW");
+    if (send == nullptr) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return false;
+    }
+    // The call takes writable buffers, though it only reads them.
+    std::wstring title = caption;
+    std::wstring message = text;
+    DWORD response = 0;
+    if (!send(kThisServer, session, title.data(), Bytes(title), message.data(), Bytes(message),
+              type, timeoutSeconds, &response, TRUE)) {
+        return false;
+    }
+    answer = static_cast<int>(response);
+    return true;
 }
 
 } // namespace platform

@@ -245,6 +245,9 @@ TEST_F(Installation, TwoProductsTwoLanguages) {
     ASSERT_EQ(TheSimulation().shownBoxes.size(), 2u);
     EXPECT_EQ(TheSimulation().shownBoxes[0].text, Catalogue(301, 1031));
     EXPECT_EQ(TheSimulation().shownBoxes[1].text, Catalogue(301, 1036));
+    // Windows' own buttons in the language of the text.
+    EXPECT_EQ(TheSimulation().shownBoxes[0].uiLanguage, 1031);
+    EXPECT_EQ(TheSimulation().shownBoxes[1].uiLanguage, 1036);
     ASSERT_EQ(TheSimulation().configureCalls.size(), 2u);
     EXPECT_NE(TheSimulation().configureCalls[1].commandLine.find(Catalogue(316, 1036)),
               std::wstring::npos);

@@ -17,6 +17,7 @@ void FreshProcess::SetUp() {
     payload::ResetTempNameCounter();
     payload::ResetMessageLanguage();
     messages::SetQuiet(false);
+    messages::SetBoxesSeen(true);
     messages::CurrentProductName().clear();
     install::ProductList().clear();
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
