@@ -43,6 +43,25 @@ platform::WaitResult WaitLogged(platform::Mutex& mutex, const std::wstring& what
     return result;
 }
 
+// An elevated run trusts a name made by SYSTEM, by Administrators or by its own account. Any
+// other owner is somebody who made the name first to hold deployments up: the run goes around it.
+bool IsSquatted(const platform::Mutex& mutex) {
+    if (platform::ProcessElevation() != platform::Elevation::Elevated) {
+        return false;
+    }
+    const platform::ObjectOwner owner = platform::OwnerOf(mutex);
+    if (owner.kind == platform::OwnerKind::SystemOrAdministrators ||
+        owner.kind == platform::OwnerKind::ThisAccount) {
+        return false;
+    }
+    messages::Log(
+        mutex.Name() + L" was made by " +
+        (owner.sid.empty() ? L"an owner that cannot be read" : L"another account, " + owner.sid) +
+        L", not by a run of this pack as SYSTEM, an administrator or this account: it "
+        L"is taken for squatted, and this run goes on without it");
+    return true;
+}
+
 } // namespace
 
 WaitBudget::WaitBudget()
@@ -66,11 +85,19 @@ void PackRunLock::Release() {
 }
 
 bool PackRunLock::Acquire(const std::wstring& patchCode, WaitBudget& budget) {
-    mutex_ = platform::CreateSharedMutex(L"corvath-sp-" + patchCode);
+    platform::MutexOpening opening = platform::MutexOpening::Created;
+    mutex_ = platform::CreateGlobalMutex(L"corvath-sp-" + patchCode, opening);
     if (!mutex_.IsOpen()) {
         messages::LogFailure(L"making the mutex that keeps runs of this pack apart",
                              platform::LastError());
         return true;
+    }
+    if (opening != platform::MutexOpening::Created && IsSquatted(mutex_)) {
+        mutex_.Close();
+        return true;
+    }
+    if (opening == platform::MutexOpening::WaitOnly) {
+        messages::Log(mutex_.Name() + L" refuses this account full access: it is waited on only");
     }
     switch (WaitLogged(mutex_, L"another run of this service pack", budget)) {
     case platform::WaitResult::Acquired:

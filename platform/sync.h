@@ -32,11 +32,32 @@ class Mutex {
     std::wstring name_;
 };
 
-// Creates the mutex `name`, or opens it when another process made it, in the global namespace
-// ("Global\<name>"), where runs of every session meet; when that cannot be had (a mutex of that
-// name that another account made and keeps to itself, say), in this session's ("Local\<name>").
-// Not open when neither can be had; the thread's last error tells why.
-Mutex CreateSharedMutex(const std::wstring& name);
+enum class MutexOpening {
+    Created,  // new, made by this process with the security below
+    Opened,   // another process made it; opened with full access
+    WaitOnly, // another process made it and refuses us full access; opened for waiting on it
+};
+
+// Creates the mutex "Global\<name>", where runs of every session meet, or opens it when another
+// process made it. A new one gets its own security, not the creator's default: full access for
+// SYSTEM and Administrators, waiting (SYNCHRONIZE) for everyone else, so that any run can wait
+// for any other and none can take the name from an administrator's run. One that refuses us full
+// access is opened for waiting. Not open when it cannot be had at all; the thread's last error
+// tells why.
+Mutex CreateGlobalMutex(const std::wstring& name, MutexOpening& opening);
+
+enum class OwnerKind {
+    SystemOrAdministrators, // made by SYSTEM or an elevated administrator
+    ThisAccount,            // made under the account this process runs as
+    Other,                  // made by another account: anyone can make a name first
+    Unknown,                // the owner cannot be read
+};
+struct ObjectOwner {
+    OwnerKind kind = OwnerKind::Unknown;
+    std::wstring sid; // the owner's SID, as text; empty when unknown
+};
+// Who owns the object behind the mutex's handle (GetSecurityInfo).
+ObjectOwner OwnerOf(const Mutex& mutex);
 
 // Opens an existing mutex by its full name for waiting on it (SYNCHRONIZE) and nothing else. Not
 // open when there is none of that name.

@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -62,8 +63,11 @@ struct SimulatedMutex {
     // The simulated time (MonotonicMicroseconds) at which another process lets go of it: 0, free;
     // kNever, held for good.
     std::uint64_t heldUntil = 0;
-    bool abandoned = false; // its holder ends without letting go, at heldUntil
-    int ownedByUs = 0;      // how many times this process owns it
+    bool abandoned = false;         // its holder ends without letting go, at heldUntil
+    int ownedByUs = 0;              // how many times this process owns it
+    ObjectOwner owner;              // who made it
+    bool refusesFullAccess = false; // its security lets us wait on it and no more
+    bool refusesWaiting = false;    // its security lets us do nothing at all
     static constexpr std::uint64_t kNever = ~std::uint64_t{0};
 };
 
@@ -99,16 +103,19 @@ struct Simulation {
     int snapshotsTaken = 0;
     std::function<void(Simulation&)> afterSnapshot;
     std::wstring userName = L"tester";
+    std::wstring userSid = L"S-1-5-21-1-2-3-1001";
     bool elevated = false;
     std::vector<std::wstring> installerLogs; // every file the installer's log was sent to
     // What the naming rule takes for the root of the current drive.
     std::wstring driveRoot = L"/";
     // Runs just before a file is opened and held for reading: another process's moment.
     std::function<void(const std::wstring& path)> beforeHeldOpen;
+    // Files that cannot be deleted (held open by someone, say), by path.
+    std::set<std::wstring> undeletable;
     // Named mutexes by their full name ("Global\\..."); a name not here does not exist until
     // the program creates it.
     std::map<std::wstring, SimulatedMutex> mutexes;
-    bool globalNamespaceRefused = false; // "Global\\" names cannot be created
+    std::uint32_t globalMutexError = 0; // nonzero: "Global\\" mutexes cannot be had
     // The clock of durations (MonotonicMicroseconds): waits and pauses move it instead of
     // sleeping, and nothing else does.
     std::uint64_t clockMicroseconds = 0;

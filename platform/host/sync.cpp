@@ -29,12 +29,29 @@ void Mutex::Close() {
     handle_ = kNone;
 }
 
-Mutex CreateSharedMutex(const std::wstring& name) {
+Mutex CreateGlobalMutex(const std::wstring& name, MutexOpening& opening) {
     host::Simulation& simulation = host::TheSimulation();
-    const std::wstring fullName =
-        (simulation.globalNamespaceRefused ? L"Local\\" : L"Global\\") + name;
-    simulation.mutexes.try_emplace(fullName);
+    if (simulation.globalMutexError != 0) {
+        SetLastError(simulation.globalMutexError);
+        return {};
+    }
+    const std::wstring fullName = L"Global\\" + name;
+    const auto [found, created] = simulation.mutexes.try_emplace(fullName);
+    if (created) {
+        found->second.owner = {OwnerKind::ThisAccount, simulation.userSid};
+        opening = MutexOpening::Created;
+    } else if (found->second.refusesWaiting) {
+        SetLastError(kErrorAccessDenied);
+        return {};
+    } else {
+        opening = found->second.refusesFullAccess ? MutexOpening::WaitOnly : MutexOpening::Opened;
+    }
     return Mutex(1, fullName);
+}
+
+ObjectOwner OwnerOf(const Mutex& mutex) {
+    const host::SimulatedMutex* state = Find(mutex);
+    return state == nullptr ? ObjectOwner{} : state->owner;
 }
 
 Mutex OpenMutexToWaitOn(const std::wstring& fullName) {

@@ -92,12 +92,48 @@ TEST_F(BusyWaits, AKilledFirstRunOrAnUnusableGlobalNamespaceDoNotStopTheRun) {
     EXPECT_EQ(result_.exitCode, 0u);
     EXPECT_NE(Log().find("ended without letting go of Global\\corvath-sp-"), std::string::npos);
 
+    // No "Local\\" stand-in, which would keep no run of another session apart.
     install::ProductList().clear();
-    TheSimulation().globalNamespaceRefused = true;
+    TheSimulation().mutexes.clear();
+    TheSimulation().globalMutexError = 5;
     EXPECT_EQ(Run(), 0u);
     EXPECT_EQ(result_.exitCode, 0u);
-    EXPECT_NE(Log().find("this run of the pack holds Local\\corvath-sp-{5E0A7C2D-"),
+    EXPECT_NE(Log().find("making the mutex that keeps runs of this pack apart failed: error 5"),
               std::string::npos);
+    EXPECT_EQ(Log().find("Local\\"), std::string::npos);
+}
+
+TEST_F(BusyWaits, AMutexThatRefusesFullAccessIsWaitedOnAndASquattedOneGoneAround) {
+    // Made by SYSTEM's run with a security that lets this account wait and no more.
+    HeldFor(kPackMutex, 90);
+    TheSimulation().mutexes[kPackMutex].refusesFullAccess = true;
+    TheSimulation().mutexes[kPackMutex].owner = {platform::OwnerKind::SystemOrAdministrators,
+                                                 L"S-1-5-18"};
+    TheSimulation().elevated = true;
+    EXPECT_EQ(Run(), 90u);
+    EXPECT_EQ(result_.exitCode, 0u);
+    EXPECT_NE(Log().find("refuses this account full access: it is waited on only"),
+              std::string::npos);
+    EXPECT_EQ(TheSimulation().mutexes[kPackMutex].ownedByUs, 0) << "let go of at the end";
+
+    // Made first, and held for good, by a user's program: an elevated run does not wait for it.
+    install::ProductList().clear();
+    HeldFor(kPackMutex, SimulatedMutex::kNever);
+    TheSimulation().mutexes[kPackMutex].refusesFullAccess = false;
+    TheSimulation().mutexes[kPackMutex].owner = {platform::OwnerKind::Other,
+                                                 L"S-1-5-21-9-9-9-1002"};
+    EXPECT_EQ(Run(), 0u);
+    EXPECT_EQ(result_.exitCode, 0u);
+    EXPECT_EQ(TheSimulation().configureCalls.size(), 2u);
+    EXPECT_NE(Log().find("was made by another account, S-1-5-21-9-9-9-1002, not by a run of this "
+                         "pack"),
+              std::string::npos);
+
+    // A run that is not elevated cannot tell a squatter from another user's run, and waits.
+    install::ProductList().clear();
+    TheSimulation().elevated = false;
+    EXPECT_EQ(Run(), 600u);
+    EXPECT_EQ(result_.exitCode, 1618u);
 }
 
 TEST_F(BusyWaits, ABusyInstallerIsWaitedForAndNeverHeldAcrossTheInstallation) {

@@ -1,0 +1,56 @@
+// What a run deployed as SYSTEM relies on, through the real platform calls: where its windows
+// would appear, and the security of the mutex that keeps runs of the pack apart.
+#include "platform/sync.h"
+#include "platform/ui.h"
+
+#include <windows.h>
+
+#include <aclapi.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(Win32Deployment, AProgramStartedByAPersonIsOnTheirVisibleStation) {
+    const platform::WindowStation station = platform::ProcessWindowStation();
+    EXPECT_EQ(station.name, L"WinSta0");
+    EXPECT_TRUE(station.visible);
+    DWORD session = 0;
+    ASSERT_TRUE(ProcessIdToSessionId(GetCurrentProcessId(), &session));
+    EXPECT_EQ(station.session, session);
+}
+
+TEST(Win32Deployment, TheGlobalMutexLetsSystemAndAdministratorsInAndNobodyElse) {
+    const std::wstring name = L"corvath-platform-test-" + std::to_wstring(GetCurrentProcessId());
+    platform::MutexOpening opening = platform::MutexOpening::Opened;
+    const platform::Mutex first = platform::CreateGlobalMutex(name, opening);
+    ASSERT_TRUE(first.IsOpen());
+    EXPECT_EQ(first.Name(), L"Global\\" + name);
+    EXPECT_EQ(opening, platform::MutexOpening::Created);
+    const platform::Mutex second = platform::CreateGlobalMutex(name, opening);
+    ASSERT_TRUE(second.IsOpen());
+    EXPECT_EQ(opening, platform::MutexOpening::Opened);
+    EXPECT_NE(platform::OwnerOf(second).kind, platform::OwnerKind::Other);
+    EXPECT_FALSE(platform::OwnerOf(second).sid.empty());
+
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_EQ(GetSecurityInfo(reinterpret_cast<HANDLE>(first.Handle()), SE_KERNEL_OBJECT,
+                              DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                              &descriptor),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    ASSERT_NE(dacl, nullptr);
+    ASSERT_EQ(dacl->AceCount, 2);
+    for (WORD index = 0; index < dacl->AceCount; ++index) {
+        void* entry = nullptr;
+        ASSERT_TRUE(GetAce(dacl, index, &entry));
+        const auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
+        EXPECT_EQ(allowed->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+        const PSID sid = const_cast<DWORD*>(&allowed->SidStart);
+        EXPECT_TRUE(
+            IsWellKnownSid(sid, index == 0 ? WinLocalSystemSid : WinBuiltinAdministratorsSid));
+    }
+    LocalFree(descriptor);
+}
+
+} // namespace
