@@ -91,10 +91,14 @@ File OpenFileHeldForReading(const std::wstring& path) {
 }
 
 File CreateFileForAnotherWriter(const std::wstring& path, OpenResult& result) {
-    // Attributes alone are not data access: the writer's share mode is not tested against us,
-    // while ours, without FILE_SHARE_DELETE, keeps everyone from deleting or renaming the file.
+    // Sharing is weighed only between opens that touch the data or delete: a hold with no data
+    // access keeps nobody out. Ours is write access, never used: it shares reading and writing,
+    // so Windows Installer still opens the file to write (Wine's opens it sharing writing alone,
+    // which a read access of ours would break; Windows' client and service both write one log at
+    // once, so they share writing too), and it withholds delete sharing, so that nobody can
+    // rename or delete the file while the elevated installer writes to it.
     HANDLE handle =
-        CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     return Owned(handle, result);
 }

@@ -110,6 +110,28 @@ TEST_F(Win32Files, AHeldFileKeepsOthersOutAndOnlyThatFileIsDeletedByIdentity) {
     EXPECT_EQ(platform::ExaminePath(path + L".ours"), platform::PathState::Free);
 }
 
+TEST_F(Win32Files, TheInstallerLogIsHeldAgainstRenameAndDeleteButOpenToItsWriter) {
+    const std::wstring path = dir_ + L"\\installer.log";
+    platform::OpenResult result;
+    {
+        platform::File hold = platform::CreateFileForAnotherWriter(path, result);
+        ASSERT_EQ(result, platform::OpenResult::Opened);
+        // As Wine's Windows Installer opens its log: writing, sharing writing alone.
+        HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        EXPECT_TRUE(WriteFile(writer, "MSI (c)", 7, &written, nullptr));
+        CloseHandle(writer);
+        EXPECT_FALSE(DeleteFileW(path.c_str()));
+        EXPECT_FALSE(MoveFileW(path.c_str(), (path + L".moved").c_str()));
+        EXPECT_EQ(platform::CreateFileForAnotherWriter(path, result).IsOpen(), false);
+        EXPECT_EQ(result, platform::OpenResult::AlreadyExists);
+    }
+    EXPECT_EQ(SizeOf(path), 7u);
+    EXPECT_TRUE(DeleteFileW(path.c_str())) << "let go of at the end";
+}
+
 TEST_F(Win32Files, ATemporaryDirectoryTooLongFails) {
     const std::wstring longDir = L"C:\\" + std::wstring(1100, L'd');
     SetEnvironmentVariableW(L"TMP", longDir.c_str());
