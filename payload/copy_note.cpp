@@ -24,7 +24,9 @@ struct Noted {
 
 std::string NoteText(const platform::FileId& id, std::uint64_t size) {
     return std::string(kNoteFirstLine) + "\r\nvolume=" + std::to_string(id.volume) +
-           "\r\nindex=" + std::to_string(id.index) + "\r\nsize=" + std::to_string(size) + "\r\n";
+           "\r\nindex=" + std::to_string(id.index) +
+           "\r\nindex-high=" + std::to_string(id.indexHigh) + "\r\nsize=" + std::to_string(size) +
+           "\r\n";
 }
 
 // The value after "<key>=" on a line of its own; false when there is none or it is not a number.
@@ -53,7 +55,10 @@ bool ReadNote(platform::File& note, Noted& noted) {
     const std::string_view text(buffer.data(), read);
     return text.starts_with(std::string(kNoteFirstLine) + "\r\n") &&
            NotedNumber(text, "volume", noted.id.volume) &&
-           NotedNumber(text, "index", noted.id.index) && NotedNumber(text, "size", noted.size);
+           NotedNumber(text, "index", noted.id.index) && NotedNumber(text, "size", noted.size) &&
+           // A note of a pack that knew only 64-bit file indexes has no high half.
+           (NotedNumber(text, "index-high", noted.id.indexHigh) ||
+            text.find("\r\nindex-high=") == std::string_view::npos);
 }
 
 // "MSP" and digits: the only names a note may speak for.
@@ -161,6 +166,15 @@ void CopyNote::Remove() {
     file_.Close();
     path_.clear();
     platform::SetLastError(error);
+}
+
+void CopyNote::Keep() {
+    if (file_.IsOpen()) {
+        messages::Log(L"the note " + messages::Quoted(path_) +
+                      L" stays, so that the next run removes the copy");
+    }
+    file_.Close();
+    path_.clear();
 }
 
 void RemoveLeftCopies(const std::wstring& folder) {

@@ -29,6 +29,9 @@ class CopyNote {
     bool Write(const std::wstring& copyPath, const platform::FileId& copy, std::uint64_t size);
     // Deletes the note; call it once the copy is gone. Nothing the second time.
     void Remove();
+    // Lets go of the note and leaves it: the copy could not be deleted, and the next run of the
+    // pack deletes both, as it does after a killed run.
+    void Keep();
 
   private:
     platform::File file_;

@@ -100,12 +100,13 @@ void PatchCopy::Remove() {
     hold_.Close();
     if (platform::DeleteFileIfSame(path_, written_)) {
         messages::Log(L"the copy " + messages::Quoted(path_) + L" is deleted");
+        note_.Remove();
     } else {
         messages::LogFailure(L"deleting the copy " + messages::Quoted(path_) +
                                  L" (a name that now leads to another file is left alone)",
                              platform::LastError());
+        note_.Keep();
     }
-    note_.Remove();
     made_ = false;
     platform::SetLastError(error);
 }

@@ -59,10 +59,12 @@ File OpenFileToDelete(const std::wstring& path);
 // Reads up to `capacity` bytes at the current position; `read` is 0 at the end of the file.
 bool ReadFromFile(File& file, void* buffer, std::size_t capacity, std::size_t& read);
 
-// What makes one file that file, wherever its name points: volume and file index on Windows.
+// What makes one file that file, wherever its name points: on Windows, the volume and the
+// 128-bit file id where the system has one (ReFS's do not fit 64 bits), else the 64-bit index.
 struct FileId {
     std::uint64_t volume = 0;
-    std::uint64_t index = 0;
+    std::uint64_t index = 0;     // the id's low 64 bits
+    std::uint64_t indexHigh = 0; // its high 64 bits; 0 for a 64-bit index
     friend bool operator==(const FileId&, const FileId&) = default;
 };
 bool IdentifyFile(File& file, FileId& id);

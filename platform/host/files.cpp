@@ -250,6 +250,10 @@ bool DeleteFileAt(const std::wstring& path) {
 }
 
 bool DeleteFileIfSame(const std::wstring& path, const FileId& id) {
+    if (host::TheSimulation().undeletable.count(path) != 0) {
+        t_lastError = 32; // ERROR_SHARING_VIOLATION: someone else has it open
+        return false;
+    }
     struct stat info;
     if (::lstat(Narrow(path).c_str(), &info) != 0 || S_ISLNK(info.st_mode) ||
         static_cast<std::uint64_t>(info.st_dev) != id.volume ||

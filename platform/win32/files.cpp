@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <vector>
 
 namespace platform {
@@ -122,12 +123,22 @@ bool ReadFromFile(File& file, void* buffer, std::size_t capacity, std::size_t& r
 }
 
 bool IdentifyFile(File& file, FileId& id) {
+    FILE_ID_INFO full{};
+    if (GetFileInformationByHandleEx(AsHandle(file.Handle()), FileIdInfo, &full, sizeof full)) {
+        static_assert(sizeof full.FileId.Identifier == 2 * sizeof(std::uint64_t));
+        id.volume = full.VolumeSerialNumber;
+        std::memcpy(&id.index, full.FileId.Identifier, sizeof id.index);
+        std::memcpy(&id.indexHigh, full.FileId.Identifier + sizeof id.index, sizeof id.indexHigh);
+        return true;
+    }
+    // Before Windows 8 and Server 2012, and on file systems that answer no 128-bit id.
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(AsHandle(file.Handle()), &info)) {
         return false;
     }
     id.volume = info.dwVolumeSerialNumber;
     id.index = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    id.indexHigh = 0;
     return true;
 }
 

@@ -132,6 +132,25 @@ TEST_F(Win32Files, TheInstallerLogIsHeldAgainstRenameAndDeleteButOpenToItsWriter
     EXPECT_TRUE(DeleteFileW(path.c_str())) << "let go of at the end";
 }
 
+TEST_F(Win32Files, AFileIsKnownByItsIdentityThroughAnyHandle) {
+    platform::OpenResult result;
+    platform::FileId first;
+    platform::FileId again;
+    platform::FileId other;
+    platform::File a =
+        platform::OpenFileForWriting(dir_ + L"\\a", platform::OpenMode::CreateNewShared, result);
+    platform::File b =
+        platform::OpenFileForWriting(dir_ + L"\\b", platform::OpenMode::CreateNew, result);
+    platform::File reader(reinterpret_cast<std::intptr_t>(
+        CreateFileW((dir_ + L"\\a").c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr)));
+    ASSERT_TRUE(platform::IdentifyFile(a, first) && platform::IdentifyFile(reader, again) &&
+                platform::IdentifyFile(b, other));
+    EXPECT_EQ(first, again);
+    EXPECT_FALSE(first == other);
+    EXPECT_NE(first.index | first.indexHigh, 0u);
+}
+
 TEST_F(Win32Files, ATemporaryDirectoryTooLongFails) {
     const std::wstring longDir = L"C:\\" + std::wstring(1100, L'd');
     SetEnvironmentVariableW(L"TMP", longDir.c_str());

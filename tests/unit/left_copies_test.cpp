@@ -72,6 +72,16 @@ TEST_F(LeftCopies, ARunNotesItsCopyWhileItLivesAndTheNextRunCleansUpAfterAKill) 
     EXPECT_EQ(install::RunInstall().exitCode, 0u);
     EXPECT_TRUE(notedWhileHeld);
     EXPECT_TRUE(Files().empty()) << testing::PrintToString(Files());
+
+    // A copy that cannot be deleted at the end keeps its note, and the next run removes both.
+    install::ProductList().clear();
+    platform::host::TheSimulation().undeletable = {scratchWide_ + L"/MSP3"};
+    EXPECT_EQ(install::RunInstall().exitCode, 0u);
+    EXPECT_EQ(Files(), (std::vector<std::string>{"MSP3", "MSP3.corvath-sp"}));
+    install::ProductList().clear();
+    platform::host::TheSimulation().undeletable.clear();
+    EXPECT_EQ(install::RunInstall().exitCode, 0u);
+    EXPECT_TRUE(Files().empty()) << testing::PrintToString(Files());
 }
 
 } // namespace
