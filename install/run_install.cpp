@@ -69,7 +69,8 @@ ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const std:
                                 RunTally& tally, const InstallSettings& settings,
                                 InstallerLog& installerLog, WaitBudget& budget) {
     std::size_t upToDate = 0;
-    for (ProductRecord& record : products) {
+    for (std::size_t index = 0; index < products.size(); ++index) {
+        ProductRecord& record = products[index];
         messages::CurrentProductName() = record.productName;
         UseProductLanguage(record);
         const VersionQuad installed = ParseVersion(record.installedVersion);
@@ -86,10 +87,17 @@ ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const std:
         case ProductDecision::UpToDate:
             ++upToDate;
             break;
-        case ProductDecision::Apply:
+        case ProductDecision::Apply: {
             installerLog.StartOnce();
-            CountResult(tally, ApplyPatchToProduct(record, patchPath, settings.noRestart, budget));
+            const std::uint32_t result =
+                ApplyPatchToProduct(record, patchPath, settings.noRestart, budget);
+            CountResult(tally, result);
+            if (result == kExitRebootInitiated) {
+                LeaveForRestart(products, index + 1);
+                return ProductsOutcome::Done;
+            }
             break;
+        }
         case ProductDecision::NotApplicable:
             tally.notApplicable = true;
             messages::ShowMessage(messages::kWrongVersion);

@@ -178,4 +178,14 @@ void CountResult(RunTally& tally, std::uint32_t result) {
     }
 }
 
+void LeaveForRestart(const std::vector<ProductRecord>& products, std::size_t next) {
+    std::wstring left;
+    for (std::size_t index = next; index < products.size(); ++index) {
+        left += (left.empty() ? L"" : L", ") + products[index].productCode;
+    }
+    messages::Log(L"Windows Installer started a restart: the run ends here" +
+                  (left.empty() ? std::wstring(L"; no product was left")
+                                : L"; left for a run after the restart: " + left));
+}
+
 } // namespace install

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace install {
 
@@ -86,5 +87,9 @@ std::uint32_t CallInstaller(WaitBudget& budget, const std::wstring& productCode,
 
 // Adds one installer result to the tally: a restart code, or the run's first failure.
 void CountResult(RunTally& tally, std::uint32_t result);
+
+// After 1641 Windows Installer has started a restart of the machine: nothing more may be
+// changed under it. Logs the products from `next` on, which are left to a run after it.
+void LeaveForRestart(const std::vector<ProductRecord>& products, std::size_t next);
 
 } // namespace install

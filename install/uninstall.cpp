@@ -108,11 +108,18 @@ InstallResult RunUninstall(const InstallSettings& settings) {
 
     LendTemporaryFolder(copyPath);
     InstallerLog installerLog(settings.installerLogStem);
-    for (const ProductRecord& record : patched) {
+    for (std::size_t index = 0; index < patched.size(); ++index) {
+        const ProductRecord& record = patched[index];
         messages::CurrentProductName() = record.productName;
         UseProductLanguage(record);
         installerLog.StartOnce();
-        CountResult(tally, RemovePatchFromProduct(record, patchCode, settings.noRestart, budget));
+        const std::uint32_t result =
+            RemovePatchFromProduct(record, patchCode, settings.noRestart, budget);
+        CountResult(tally, result);
+        if (result == kExitRebootInitiated) {
+            LeaveForRestart(patched, index + 1);
+            break;
+        }
     }
     holds.LetGo();
     return {true, ExitCodeFor(tally), ExitReasonFor(tally)};

@@ -4,6 +4,7 @@
 #include "install/host_guard.h"
 #include "install/run_install.h"
 #include "messages/presenter.h"
+#include "messages/run_log.h"
 #include "payload/resource_store.h"
 #include "payload/temp_name.h"
 #include "platform/host/simulation.h"
@@ -219,6 +220,25 @@ TEST_F(Installation, RebootResultsAreSuccessAndReachTheExitCode) {
         EXPECT_EQ(result.exitCode, code);
         ASSERT_EQ(Captions(), std::vector<std::wstring>{L"Installation Successful"}) << code;
     }
+}
+
+TEST_F(Installation, ARestartStartedByTheInstallerEndsTheRun) {
+    InstalledProduct restarting = Product(L"8.1.0.4", L"1033");
+    restarting.configureResult = 1641;
+    TheSimulation().products[kA] = restarting;
+    TheSimulation().products[kB] = Product(L"8.1.0.4", L"1033");
+    std::uint32_t error = 0;
+    messages::StartRunLog(testing_support::Wide((scratch_ / "run.log").string()),
+                          messages::LogOpening::CreateNew, error);
+    const install::InstallResult result = install::RunInstall();
+    messages::StopRunLog();
+    EXPECT_EQ(result.exitCode, 1641u);
+    ASSERT_EQ(TheSimulation().configureCalls.size(), 1u) << "nothing is changed under a restart";
+    const std::vector<char> log = testing_support::ReadFileBytes(scratch_ / "run.log");
+    EXPECT_NE(std::string(log.begin(), log.end())
+                  .find("the run ends here; left for a run after the restart: {D23F0824-"),
+              std::string::npos);
+    EXPECT_FALSE(TempCopyExists());
 }
 
 TEST_F(Installation, AFailedProductShowsItsResultAndTheRunGoesOn) {
