@@ -10,6 +10,7 @@ using MsiHandle = std::uint32_t;
 
 constexpr std::uint32_t kErrorSuccess = 0;
 constexpr std::uint32_t kErrorMoreData = 234;
+constexpr std::uint32_t kErrorUnknownProduct = 1605;
 constexpr std::uint32_t kErrorUnknownPatch = 1647;
 
 // MsiGetSummaryInformationW(0, path, 0, &handle): opens a package's summary for reading.
@@ -51,12 +52,15 @@ std::uint32_t MsiEnableVerboseLog(const std::wstring& path);
 // MsiConfigureProductExW(code, install level 0, INSTALLSTATE_DEFAULT, commandLine).
 std::uint32_t MsiApplyToProduct(const std::wstring& productCode, const std::wstring& commandLine);
 
-// MsiGetPatchInfoExW: a property ("State", "Uninstallable", "DisplayName") of a patch on a
-// product, asked in the contexts in the order Windows Installer itself searches them: per-user
-// managed, per-user unmanaged, per-machine. kErrorUnknownPatch (or 1605, unknown product) when
-// the product knows the patch in none of them.
-std::uint32_t MsiPatchInfo(const std::wstring& patchCode, const std::wstring& productCode,
-                           const wchar_t* property, std::wstring& value);
+// Where Windows Installer registers a product and its patches (MSIINSTALLCONTEXT).
+enum class InstallContext : unsigned { UserManaged = 1, UserUnmanaged = 2, Machine = 4 };
+
+// MsiGetPatchInfoExW in one context: a property ("State", "Uninstallable", "DisplayName") of a
+// patch on a product. kErrorUnknownPatch, or 1605 (unknown product), when the context does not
+// know them.
+std::uint32_t MsiPatchInfoIn(InstallContext context, const std::wstring& patchCode,
+                             const std::wstring& productCode, const wchar_t* property,
+                             std::wstring& value);
 // MsiRemovePatchesW(patch code, product, INSTALLTYPE_SINGLE_INSTANCE, properties).
 std::uint32_t MsiRemovePatch(const std::wstring& patchCode, const std::wstring& productCode,
                              const std::wstring& properties);

@@ -8,7 +8,6 @@
 namespace platform {
 namespace {
 
-constexpr std::uint32_t kErrorUnknownProduct = 1605;
 constexpr std::uint32_t kErrorUnknownProperty = 1608;
 constexpr int kStateUnknown = -1;
 
@@ -71,14 +70,20 @@ std::uint32_t MsiApplyToProduct(const std::wstring& productCode, const std::wstr
     return product->second.configureResult;
 }
 
-std::uint32_t MsiPatchInfo(const std::wstring& patchCode, const std::wstring& productCode,
-                           const wchar_t* property, std::wstring& value) {
+std::uint32_t MsiPatchInfoIn(InstallContext context, const std::wstring& patchCode,
+                             const std::wstring& productCode, const wchar_t* property,
+                             std::wstring& value) {
     const auto product = host::TheSimulation().products.find(productCode);
     if (product == host::TheSimulation().products.end()) {
         return kErrorUnknownProduct;
     }
+    const auto error = product->second.contextErrors.find(static_cast<unsigned>(context));
+    if (error != product->second.contextErrors.end()) {
+        return error->second;
+    }
     const auto patch = product->second.patches.find(patchCode);
-    if (patch == product->second.patches.end()) {
+    if (patch == product->second.patches.end() ||
+        patch->second.context != static_cast<unsigned>(context)) {
         return kErrorUnknownPatch;
     }
     const std::wstring name = property;

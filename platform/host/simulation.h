@@ -37,6 +37,7 @@ struct SessionReply {
 struct AppliedPatch {
     std::wstring state = L"1"; // MSIPATCHSTATE_APPLIED
     std::wstring uninstallable = L"1";
+    unsigned context = 4; // MSIINSTALLCONTEXT_MACHINE: where Windows Installer has it registered
 };
 
 struct InstalledProduct {
@@ -48,6 +49,8 @@ struct InstalledProduct {
     std::uint32_t removeResult = 0;               // what removing a patch returns
     std::deque<std::uint32_t> firstRemoveResults; // returned before removeResult, one a call
     bool removalLeavesPatch = false;              // success answered, nothing removed (Wine's stub)
+    std::map<unsigned, std::uint32_t> contextErrors; // what asking a patch's state in a context
+                                                     // gives instead of an answer
 };
 
 struct RemoveCall {

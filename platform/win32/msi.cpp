@@ -93,32 +93,25 @@ std::uint32_t MsiApplyToProduct(const std::wstring& productCode, const std::wstr
                                      commandLine.c_str());
 }
 
-std::uint32_t MsiPatchInfo(const std::wstring& patchCode, const std::wstring& productCode,
-                           const wchar_t* property, std::wstring& value) {
+std::uint32_t MsiPatchInfoIn(InstallContext context, const std::wstring& patchCode,
+                             const std::wstring& productCode, const wchar_t* property,
+                             std::wstring& value) {
     if (Msi() == nullptr) {
         return kNoInstallerService;
     }
-    UINT result = ERROR_UNKNOWN_PATCH;
-    for (const MSIINSTALLCONTEXT context :
-         {MSIINSTALLCONTEXT_USERMANAGED, MSIINSTALLCONTEXT_USERUNMANAGED,
-          MSIINSTALLCONTEXT_MACHINE}) {
-        std::vector<wchar_t> buffer(256);
-        for (int read = 1; read <= 2; ++read) {
-            DWORD length = static_cast<DWORD>(buffer.size());
-            result = Msi()->getPatchInfoEx(patchCode.c_str(), productCode.c_str(), nullptr, context,
-                                           property, buffer.data(), &length);
-            if (result != ERROR_MORE_DATA) {
-                break;
-            }
+    std::vector<wchar_t> buffer(256);
+    UINT result = ERROR_MORE_DATA;
+    for (int read = 1; read <= 2 && result == ERROR_MORE_DATA; ++read) {
+        DWORD length = static_cast<DWORD>(buffer.size());
+        result = Msi()->getPatchInfoEx(patchCode.c_str(), productCode.c_str(), nullptr,
+                                       static_cast<MSIINSTALLCONTEXT>(context), property,
+                                       buffer.data(), &length);
+        if (result == ERROR_MORE_DATA) {
             buffer.assign(static_cast<std::size_t>(length) + 1, L'\0');
         }
-        if (result == ERROR_SUCCESS) {
-            value = buffer.data();
-            return result;
-        }
-        if (result != ERROR_UNKNOWN_PATCH && result != ERROR_UNKNOWN_PRODUCT) {
-            return result;
-        }
+    }
+    if (result == ERROR_SUCCESS) {
+        value = buffer.data();
     }
     return result;
 }

@@ -110,6 +110,21 @@ TEST_F(Uninstall, ExitCodesFromTheInstallersResults) {
     }
 }
 
+TEST_F(Uninstall, AContextThatFailsDoesNotEndTheSearch) {
+    // A damaged per-user registration; the patch is registered per machine.
+    TheSimulation().products[kDe].contextErrors = {{1, 1610}, {2, 1603}};
+    EXPECT_EQ(install::RunUninstall().exitCode, 0u);
+    EXPECT_EQ(TheSimulation().removeCalls.size(), 2u);
+
+    // Known in no context: the first failure is what the search answers, and nothing is removed.
+    install::ProductList().clear();
+    TheSimulation().removeCalls.clear();
+    TheSimulation().products[kDe].patches.clear();
+    TheSimulation().products[kFr].patches.clear();
+    EXPECT_EQ(install::RunUninstall().exitCode, 0u);
+    EXPECT_TRUE(TheSimulation().removeCalls.empty());
+}
+
 TEST_F(Uninstall, ACancelAtTheGuardRemovesNothing) {
     TheSimulation().processes = {{100, L"corvath.exe"}};
     TheSimulation().answers = {2};
