@@ -1,6 +1,7 @@
 // What a run deployed as SYSTEM relies on, through the real platform calls: where its windows
 // would appear, and the security of the mutex that keeps runs of the pack apart.
 #include "platform/sync.h"
+#include "platform/system.h"
 #include "platform/ui.h"
 
 #include <windows.h>
@@ -18,6 +19,16 @@ TEST(Win32Deployment, AProgramStartedByAPersonIsOnTheirVisibleStation) {
     DWORD session = 0;
     ASSERT_TRUE(ProcessIdToSessionId(GetCurrentProcessId(), &session));
     EXPECT_EQ(station.session, session);
+}
+
+// The runner sets the prefix to Windows 10, which Windows (and Wine) shows only to a program
+// whose manifest declares it supported: others are told 6.2.
+TEST(Win32Deployment, TheManifestLetsTheProgramSeeTheWindowsItRunsOn) {
+    OSVERSIONINFOW shown{};
+    shown.dwOSVersionInfoSize = sizeof shown;
+    ASSERT_TRUE(GetVersionExW(&shown));
+    EXPECT_EQ(shown.dwMajorVersion, 10u);
+    EXPECT_EQ(platform::SystemVersionText().substr(0, 12), L"Windows 10.0");
 }
 
 TEST(Win32Deployment, TheGlobalMutexLetsSystemAndAdministratorsInAndNobodyElse) {

@@ -6,6 +6,9 @@ source "$(dirname "$0")/../wine/lib.sh"
 
 : "${CORVATH_PLATFORM_TESTS:?set CORVATH_PLATFORM_TESTS to corvath-platform-tests.exe}"
 fresh_prefix platform-layer
+# Windows 10, which a program sees only when its manifest says it supports it.
+wine reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win10 /f >/dev/null 2>&1 ||
+    die "could not set the prefix's Windows version"
 trace="$CORVATH_WINE_WORK_DIR/traces/platform-layer.trace"
 
 begin_case "platform layer under Wine"
