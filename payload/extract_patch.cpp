@@ -72,7 +72,11 @@ bool ExtractPatch(std::wstring& path, platform::FileId* written, CopyNote* note)
     bool complete = identified || written == nullptr;
     const std::byte* block = nullptr;
     std::size_t length = 0;
-    while (complete && (complete = package.Next(block, length)) && length > 0) {
+    while (complete) {
+        complete = package.Next(block, length);
+        if (!complete || length == 0) {
+            break;
+        }
         complete = platform::WriteToFile(file, block, length);
     }
     if (!complete) {
