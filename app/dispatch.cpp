@@ -1,6 +1,7 @@
 #include "app/dispatch.h"
 
 #include "app/help.h"
+#include "app/jobs.h"
 #include "app/logging.h"
 #include "install/exit_code.h"
 #include "install/product.h"
@@ -9,8 +10,6 @@
 #include "messages/presenter.h"
 #include "messages/run_log.h"
 #include "payload/extract_patch.h"
-#include "payload/patch_list.h"
-#include "payload/patch_summary.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "platform/ui.h"
@@ -46,12 +45,12 @@ int Dispatch(RunOptions& options) {
         }
         if (options.patchListRequested) {
             bool complete = false;
-            payload::WritePatchList(options.patchListPath, &complete);
+            WritePatchList(options.patchListPath, &complete);
             if (!complete) {
                 failed += L" /p";
             }
         }
-        if (options.listProductsRequested && !payload::ShowPatchTargets()) {
+        if (options.listProductsRequested && !ShowPatchTargets()) {
             failed += L" /i";
         }
         exitCode = failed.empty() ? install::kExitSuccess : install::kExitFailure;

@@ -15,7 +15,6 @@ namespace install {
 namespace {
 
 constexpr wchar_t kProgramList[] = L"Corvath\n";
-constexpr std::uint32_t kRetryCancelBox = 0x50015; // Retry/Cancel, error icon, foreground, topmost
 constexpr int kIdRetry = 4;
 constexpr std::size_t kFormatSlack = 512;
 // Since Windows Vista session 0 holds services alone: no person works there.
@@ -72,8 +71,8 @@ bool AskSessions(const std::vector<std::uint32_t>& processes, const std::wstring
                       L" in session " + std::to_wstring(asked.session) + L", where " +
                       kHostProgramImage + L" runs as process " + std::to_wstring(asked.process) +
                       L", to close it");
-        return messages::SendBox(L"running programs", asked.session, text, caption, kRetryCancelBox,
-                                 kAskSessionSeconds) == kIdRetry;
+        return messages::SendBox(L"running programs", asked.session, text, caption,
+                                 messages::Box::RetryCancel, kAskSessionSeconds) == kIdRetry;
     });
 }
 
@@ -117,10 +116,10 @@ bool WaitForHostProgramClosed() {
         if (running.empty()) {
             return true;
         }
-        const bool retry =
-            messages::BoxesSeen()
-                ? messages::ShowBox(L"running programs", text, caption, kRetryCancelBox) == kIdRetry
-                : AskSessions(running, text, caption);
+        const bool retry = messages::BoxesSeen()
+                               ? messages::ShowBox(L"running programs", text, caption,
+                                                   messages::Box::RetryCancel) == kIdRetry
+                               : AskSessions(running, text, caption);
         if (!retry) {
             return false;
         }

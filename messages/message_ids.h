@@ -4,6 +4,7 @@
 namespace messages {
 
 enum MessageId : unsigned {
+    kNoMessage = 0,            // nothing to show
     kInstallFailed = 300,      // %d: the error code
     kInstallSucceeded = 301,   // (Polish: %s, the product name)
     kNotNecessary = 306,       // %s: the product name

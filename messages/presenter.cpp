@@ -19,30 +19,52 @@ constexpr wchar_t kUnseen[] = L"not shown: nobody can see this window station";
 // Extra room the formatter gets beyond the template.
 constexpr std::size_t kFormatSlack = 512;
 
+// Every box type the pack shows, as MessageBoxW's style bits; each in front of every window
+// (MB_SETFOREGROUND | MB_TOPMOST).
+constexpr struct {
+    Box box;
+    std::uint32_t type;
+} kBoxTypes[] = {
+    {Box::Error, 0x50010},       // MB_OK | MB_ICONHAND
+    {Box::Information, 0x50040}, // MB_OK | MB_ICONASTERISK
+    {Box::RetryCancel, 0x50015}, // MB_RETRYCANCEL | MB_ICONHAND
+    {Box::Plain, 0x50000},       // MB_OK
+};
+
+std::uint32_t TypeOf(Box box) {
+    for (const auto& row : kBoxTypes) {
+        if (row.box == box) {
+            return row.type;
+        }
+    }
+    return kBoxTypes[0].type;
+}
+
 enum class Fill { Nothing, ErrorCode, ProductName };
 
 struct Row {
     MessageId id;
     Fill fill;
-    MessageStyle style;
+    unsigned captionId;
+    Box box;
 };
 
 // One row per message a job raises. 306 says there is nothing to do, yet carries the error
 // icon; only the Polish 301 has a %s, and it gets the product name.
 constexpr Row kRows[] = {
-    {kInstallFailed, Fill::ErrorCode, {kCaptionError, kBoxError}},
-    {kInstallSucceeded, Fill::ProductName, {kCaptionSuccess, kBoxInformation}},
-    {kNotNecessary, Fill::ProductName, {kCaptionUnnecessary, kBoxError}},
-    {kNoTargetProduct, Fill::Nothing, {kCaptionError, kBoxError}},
-    {kWrongVersion, Fill::ProductName, {kCaptionError, kBoxError}},
-    {kBadCommandLine, Fill::Nothing, {kCaptionError, kBoxError}},
-    {kNoPatchList, Fill::Nothing, {kCaptionError, kBoxError}},
-    {kRemoved, Fill::Nothing, {kCaptionRemoval, kBoxInformation}},
-    {kRemovalFailed, Fill::ErrorCode, {kCaptionRemoval, kBoxError}},
-    {kNotInstalled, Fill::Nothing, {kCaptionRemoval, kBoxInformation}},
+    {kInstallFailed, Fill::ErrorCode, kCaptionError, Box::Error},
+    {kInstallSucceeded, Fill::ProductName, kCaptionSuccess, Box::Information},
+    {kNotNecessary, Fill::ProductName, kCaptionUnnecessary, Box::Error},
+    {kNoTargetProduct, Fill::Nothing, kCaptionError, Box::Error},
+    {kWrongVersion, Fill::ProductName, kCaptionError, Box::Error},
+    {kBadCommandLine, Fill::Nothing, kCaptionError, Box::Error},
+    {kNoPatchList, Fill::Nothing, kCaptionError, Box::Error},
+    {kRemoved, Fill::Nothing, kCaptionRemoval, Box::Information},
+    {kRemovalFailed, Fill::ErrorCode, kCaptionRemoval, Box::Error},
+    {kNotInstalled, Fill::Nothing, kCaptionRemoval, Box::Information},
 };
 
-constexpr Row kOtherIds = {MessageId{0}, Fill::Nothing, {kCaptionError, kBoxError}};
+constexpr Row kOtherIds = {MessageId{0}, Fill::Nothing, kCaptionError, Box::Error};
 
 const Row& RowOf(MessageId id) {
     for (const Row& row : kRows) {
@@ -109,10 +131,6 @@ bool BoxesSeen() {
     return g_seen;
 }
 
-MessageStyle StyleOf(MessageId id) {
-    return RowOf(id).style;
-}
-
 std::wstring MessageText(MessageId id, std::uint32_t errorCode) {
     std::wstring pattern;
     payload::LoadResString(id, pattern, kCatalogueCapacity);
@@ -120,23 +138,24 @@ std::wstring MessageText(MessageId id, std::uint32_t errorCode) {
 }
 
 int ShowBox(std::wstring_view what, const std::wstring& text, const std::wstring& caption,
-            std::uint32_t type) {
+            Box box) {
     if (!g_seen) {
         LogBox(what, text, caption, kUnseen);
         return kNotShown;
     }
-    const int answer = platform::ShowMessageBox(text, caption, type);
+    const int answer = platform::ShowMessageBox(text, caption, TypeOf(box));
     LogBox(what, text, caption, L"answer: " + AnswerText(answer));
     return answer;
 }
 
 int SendBox(std::wstring_view what, std::uint32_t session, const std::wstring& text,
-            const std::wstring& caption, std::uint32_t type, std::uint32_t timeoutSeconds) {
+            const std::wstring& caption, Box box, std::uint32_t timeoutSeconds) {
     const std::wstring where = std::wstring(what) + L", sent to session " +
                                std::to_wstring(session) + L" for at most " +
                                std::to_wstring(timeoutSeconds) + L" s";
     int answer = kNotShown;
-    if (!platform::ShowMessageBoxInSession(session, text, caption, type, timeoutSeconds, answer)) {
+    if (!platform::ShowMessageBoxInSession(session, text, caption, TypeOf(box), timeoutSeconds,
+                                           answer)) {
         const std::uint32_t error = platform::LastError();
         LogBox(where, text, caption,
                L"not sent (" + (error == 0 ? L"no reason given" : DescribeError(error)) + L")");
@@ -155,13 +174,13 @@ void ShowMessage(MessageId id) {
     const std::uint32_t errorCode = platform::LastError();
     const std::wstring text = MessageText(id, errorCode);
     std::wstring caption;
-    payload::LoadResString(StyleOf(id).captionId, caption, kCatalogueCapacity);
+    payload::LoadResString(RowOf(id).captionId, caption, kCatalogueCapacity);
     if (!shown) {
         LogBox(std::to_wstring(id), text, caption, g_quiet ? L"not shown: quiet" : kUnseen);
         platform::SetLastError(errorCode);
         return;
     }
-    ShowBox(std::to_wstring(id), text, caption, StyleOf(id).boxType);
+    ShowBox(std::to_wstring(id), text, caption, RowOf(id).box);
 }
 
 } // namespace messages

@@ -22,16 +22,14 @@ bool IsQuiet();
 void SetBoxesSeen(bool seen);
 bool BoxesSeen();
 
-// How one message is shown: its caption entry and message box type.
-struct MessageStyle {
-    unsigned captionId;
-    std::uint32_t boxType;
+// The kinds of box the pack shows. How each looks (its buttons and icon, in front of every
+// window) is the presenter's alone.
+enum class Box {
+    Error,       // OK, the error icon
+    Information, // OK, the information icon
+    RetryCancel, // Retry and Cancel, the error icon: the dialog asking to close Corvath
+    Plain,       // OK, no icon: the product list
 };
-// The style of `id`; ids outside the table get caption 311 and the error icon.
-MessageStyle StyleOf(MessageId id);
-
-constexpr std::uint32_t kBoxError = 0x50010;       // OK, error icon, foreground, topmost
-constexpr std::uint32_t kBoxInformation = 0x50040; // OK, information icon, foreground, topmost
 
 // The text of message `id` as it would be shown, filled with `errorCode` and the product name.
 std::wstring MessageText(MessageId id, std::uint32_t errorCode);
@@ -44,14 +42,13 @@ void ShowMessage(MessageId id);
 // the message language, text, caption and answer. Returns the answer; kNotShown, without showing
 // anything, where nobody can see a box.
 constexpr int kNotShown = 0;
-int ShowBox(std::wstring_view what, const std::wstring& text, const std::wstring& caption,
-            std::uint32_t type);
+int ShowBox(std::wstring_view what, const std::wstring& text, const std::wstring& caption, Box box);
 
 // Sends a box to the person working in session `session`, from a station nobody sees, and
 // waits at most `timeoutSeconds` for the answer; logged as ShowBox logs. Returns the button
 // pressed, platform::kAnswerTimedOut when nobody answered in time, or kNotShown when it could
 // not be sent.
 int SendBox(std::wstring_view what, std::uint32_t session, const std::wstring& text,
-            const std::wstring& caption, std::uint32_t type, std::uint32_t timeoutSeconds);
+            const std::wstring& caption, Box box, std::uint32_t timeoutSeconds);
 
 } // namespace messages

@@ -1,6 +1,5 @@
 #include "payload/patch_list.h"
 
-#include "messages/presenter.h"
 #include "messages/run_log.h"
 #include "payload/patch_copy.h"
 #include "payload/patch_summary.h"
@@ -67,10 +66,8 @@ std::wstring PatchListNameFor(const std::wstring& targets) {
     return L"patchlist" + kept + L".txt";
 }
 
-bool WritePatchList(std::wstring& name, bool* complete) {
-    bool ignored = false;
-    bool& allWritten = complete != nullptr ? *complete : ignored;
-    allWritten = false;
+PatchListOutcome AppendPatchList(std::wstring& name) {
+    PatchListOutcome outcome;
     if (name.empty()) {
         ChooseName(name);
     }
@@ -80,9 +77,10 @@ bool WritePatchList(std::wstring& name, bool* complete) {
     if (!file.IsOpen()) {
         messages::LogFailure(L"/p: opening the patch list " + messages::Quoted(name),
                              platform::LastError());
-        messages::ShowMessage(messages::kNoPatchList);
-        return false;
+        outcome.message = messages::kNoPatchList;
+        return outcome;
     }
+    outcome.opened = true;
     platform::SeekToEnd(file);
     for (unsigned id = kFirstRecordId;; ++id) {
         switch (AppendRecord(file, id)) {
@@ -91,17 +89,18 @@ bool WritePatchList(std::wstring& name, bool* complete) {
         case RecordOutcome::Missing:
             if (id == kFirstRecordId) {
                 messages::Log(L"/p: the pack carries no patch-list record (206)");
-                messages::ShowMessage(messages::kNoPatchList);
+                outcome.message = messages::kNoPatchList;
             } else {
-                allWritten = true;
+                outcome.complete = true;
             }
-            return true;
+            return outcome;
         case RecordOutcome::Failed:
+            outcome.error = platform::LastError();
             messages::LogFailure(L"/p: adding record " + std::to_wstring(id) + L" to " +
                                      messages::Quoted(name) + L" (the record is taken out again)",
-                                 platform::LastError());
-            messages::ShowMessage(messages::kInstallFailed);
-            return true;
+                                 outcome.error);
+            outcome.message = messages::kInstallFailed;
+            return outcome;
         }
     }
 }

@@ -1,6 +1,9 @@
 // The /p job: appends the patch-list records to a text file.
 #pragma once
 
+#include "messages/message_ids.h"
+
+#include <cstdint>
 #include <string>
 
 namespace payload {
@@ -10,13 +13,21 @@ namespace payload {
 // kept, or the first four when there is no "-". An empty list gives "patchlist.txt".
 std::wstring PatchListNameFor(const std::wstring& targets);
 
+// What became of the /p job: the message it has for the user, if any.
+struct PatchListOutcome {
+    bool opened = false;   // the file could be opened
+    bool complete = false; // every record was written
+    // kNoPatchList when the file cannot be opened or the pack carries no record, kInstallFailed
+    // when a record cannot be read or written; kNoMessage when every record was written.
+    messages::MessageId message = messages::kNoMessage;
+    std::uint32_t error = 0; // the platform's error code, for kInstallFailed
+};
+
 // Appends every record (type "TXT", ids from 206 until the first missing one) to the file
 // `name`, each after a line of five asterisks and followed by CR LF. An empty `name` receives
-// "patchlist.txt", or the name derived from the patch's target list. False only when the file
-// cannot be opened (message 310). A record that cannot be read, or a write that fails, shows
-// message 300 with the platform's error code and ends the job; what a failed write left of its
-// record is cut off again, so the file holds whole records only.
-// `complete`, when given, tells whether every record was written (no 300 or 310 was raised).
-bool WritePatchList(std::wstring& name, bool* complete = nullptr);
+// "patchlist.txt", or the name derived from the patch's target list. A record that cannot be
+// read, or a write that fails, ends the job; what a failed write left of its record is cut off
+// again, so the file holds whole records only. Logs what went wrong; shows nothing.
+PatchListOutcome AppendPatchList(std::wstring& name);
 
 } // namespace payload

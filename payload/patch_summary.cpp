@@ -1,6 +1,5 @@
 #include "payload/patch_summary.h"
 
-#include "messages/presenter.h"
 #include "messages/run_log.h"
 #include "payload/patch_copy.h"
 
@@ -12,9 +11,8 @@ namespace {
 
 constexpr std::size_t kFullPathCapacity = 260;
 constexpr std::uint32_t kFirstAttempt = 2048;
-constexpr unsigned kPropertyTemplate = 7;          // the target product codes of a patch
-constexpr unsigned kPropertyRevision = 9;          // the patch code, then codes it replaces
-constexpr std::uint32_t kListBoxType = 0x00050000; // OK, no icon, foreground, topmost
+constexpr unsigned kPropertyTemplate = 7; // the target product codes of a patch
+constexpr unsigned kPropertyRevision = 9; // the patch code, then codes it replaces
 
 } // namespace
 
@@ -75,17 +73,13 @@ bool ReadPatchCode(const std::wstring& patchPath, std::wstring& code) {
     return true;
 }
 
-bool ShowPatchTargets() {
-    std::wstring targets;
-    bool read = false;
-    {
-        PatchCopy copy;
-        read = copy.Make() && ReadPatchTargets(copy.Path(), targets);
-        if (!read && !copy.Path().empty()) {
-            messages::LogFailure(L"/i: reading the patch's target list", platform::LastError());
-        }
+bool ReadOwnPatchTargets(std::wstring& targets) {
+    targets.clear();
+    PatchCopy copy;
+    const bool read = copy.Make() && ReadPatchTargets(copy.Path(), targets);
+    if (!read && !copy.Path().empty()) {
+        messages::LogFailure(L"/i: reading the patch's target list", platform::LastError());
     }
-    messages::ShowBox(L"product list", targets, L"List of Products", kListBoxType);
     return read;
 }
 

@@ -18,9 +18,9 @@ bool ReadPatchTargets(const std::wstring& patchPath, std::wstring& targets);
 // The patch's own code: summary property 9 up to its first "}", when it begins with "{".
 bool ReadPatchCode(const std::wstring& patchPath, std::wstring& code);
 
-// The /i job: extracts the patch to a new temporary file and shows its target list in a box
-// captioned "List of Products", even in a quiet run. The temporary copy is deleted before the
-// box is shown. False when the list could not be read (the box is then empty).
-bool ShowPatchTargets();
+// The /i job's reading: extracts the patch to a new temporary file, reads its target list into
+// `targets` and deletes the copy again. False, with `targets` empty, when the list could not be
+// read.
+bool ReadOwnPatchTargets(std::wstring& targets);
 
 } // namespace payload

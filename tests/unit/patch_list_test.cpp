@@ -1,3 +1,4 @@
+#include "app/jobs.h"
 #include "messages/presenter.h"
 #include "payload/patch_list.h"
 #include "platform/host/simulation.h"
@@ -66,7 +67,7 @@ class PatchList : public testing_support::FreshProcess {
 
 TEST_F(PatchList, WithoutANameTheFileIsNamedAfterTheTargetsSharedGroup) {
     std::wstring name;
-    ASSERT_TRUE(payload::WritePatchList(name));
+    ASSERT_TRUE(app::WritePatchList(name));
     EXPECT_EQ(name, L"patchlist4F3E.txt");
     const std::vector<char> written = ReadFileBytes("patchlist4F3E.txt");
     EXPECT_EQ(written.size(), 935u);
@@ -79,7 +80,7 @@ TEST_F(PatchList, EveryRunAppends) {
     std::ofstream("list.txt", std::ios::binary) << "old line without end";
     for (int run = 0; run < 2; ++run) {
         std::wstring name = L"list.txt";
-        ASSERT_TRUE(payload::WritePatchList(name));
+        ASSERT_TRUE(app::WritePatchList(name));
         EXPECT_EQ(name, L"list.txt");
     }
     std::vector<char> expected = {'o', 'l', 'd', ' ', 'l', 'i', 'n', 'e', ' ', 'w',
@@ -94,7 +95,7 @@ TEST_F(PatchList, EveryRunAppends) {
 
 TEST_F(PatchList, AFileThatCannotBeOpenedShows310AndCreatesNothing) {
     std::wstring name = Wide((scratch_ / "missing" / "list.txt").string());
-    EXPECT_FALSE(payload::WritePatchList(name));
+    EXPECT_FALSE(app::WritePatchList(name));
     ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u);
     EXPECT_EQ(TheSimulation().shownBoxes[0].caption, L"Installation Error");
     EXPECT_NE(TheSimulation().shownBoxes[0].text.find(L"patch list"), std::wstring::npos);
@@ -104,7 +105,7 @@ TEST_F(PatchList, AFileThatCannotBeOpenedShows310AndCreatesNothing) {
 TEST_F(PatchList, WithoutAUsableTemporaryFolderTheDefaultNameIsUsed) {
     setenv("TMP", std::string(1100, 'd').c_str(), 1);
     std::wstring name;
-    ASSERT_TRUE(payload::WritePatchList(name));
+    ASSERT_TRUE(app::WritePatchList(name));
     EXPECT_EQ(name, L"patchlist.txt");
     EXPECT_EQ(ReadFileBytes("patchlist.txt"), OneRun());
 }
@@ -112,7 +113,7 @@ TEST_F(PatchList, WithoutAUsableTemporaryFolderTheDefaultNameIsUsed) {
 TEST_F(PatchList, RecordsStopAtTheFirstMissingId) {
     UseResources(CORVATH_RECORDS_206_208_RES);
     std::wstring name = L"list.txt";
-    ASSERT_TRUE(payload::WritePatchList(name));
+    ASSERT_TRUE(app::WritePatchList(name));
     EXPECT_EQ(ReadFileBytes("list.txt"), OneRun());
     EXPECT_TRUE(TheSimulation().shownBoxes.empty());
 }
@@ -120,7 +121,7 @@ TEST_F(PatchList, RecordsStopAtTheFirstMissingId) {
 TEST_F(PatchList, AProgramWithoutRecordsShows310AndLeavesAnEmptyFile) {
     UseResources(CORVATH_NO_RECORDS_RES);
     std::wstring name = L"list.txt";
-    EXPECT_TRUE(payload::WritePatchList(name));
+    EXPECT_TRUE(app::WritePatchList(name));
     ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u);
     EXPECT_NE(TheSimulation().shownBoxes[0].text.find(L"patch list"), std::wstring::npos);
     EXPECT_TRUE(fs::exists("list.txt"));
@@ -130,7 +131,7 @@ TEST_F(PatchList, AProgramWithoutRecordsShows310AndLeavesAnEmptyFile) {
 TEST_F(PatchList, AFailedWriteShows300WithItsErrorAndLeavesWholeRecordsOnly) {
     // /dev/full accepts the open and fails every write with "no space".
     std::wstring name = L"/dev/full";
-    EXPECT_TRUE(payload::WritePatchList(name));
+    EXPECT_TRUE(app::WritePatchList(name));
     ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u);
     const std::wstring& text = TheSimulation().shownBoxes[0].text;
     EXPECT_EQ(text.substr(text.size() - 5), L": 112") << "ERROR_DISK_FULL";
@@ -145,7 +146,7 @@ TEST_F(PatchList, ARecordCutShortByTheFileLimitIsRemovedAgain) {
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &tight);
     std::wstring name = L"list.txt";
-    const bool result = payload::WritePatchList(name);
+    const bool result = app::WritePatchList(name);
     setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, oldHandler);
 
@@ -159,7 +160,7 @@ TEST_F(PatchList, ARecordCutShortByTheFileLimitIsRemovedAgain) {
 TEST_F(PatchList, QuietRunsShowNothingButBehaveTheSame) {
     messages::SetQuiet(true);
     std::wstring name = Wide((scratch_ / "missing" / "list.txt").string());
-    EXPECT_FALSE(payload::WritePatchList(name));
+    EXPECT_FALSE(app::WritePatchList(name));
     EXPECT_TRUE(TheSimulation().shownBoxes.empty());
 }
 

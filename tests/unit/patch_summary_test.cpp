@@ -1,3 +1,4 @@
+#include "app/jobs.h"
 #include "messages/presenter.h"
 #include "payload/patch_summary.h"
 #include "platform/host/simulation.h"
@@ -71,7 +72,7 @@ TEST_F(PatchSummary, APathWhoseFullFormDoesNotFitIsNeverOpened) {
 
 TEST_F(PatchSummary, TheProductListIsShownEvenWhenQuietAndItsCopyIsDeleted) {
     messages::SetQuiet(true);
-    payload::ShowPatchTargets();
+    app::ShowPatchTargets();
     ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u);
     EXPECT_EQ(TheSimulation().shownBoxes[0].caption, L"List of Products");
     EXPECT_EQ(TheSimulation().shownBoxes[0].type, 0x00050000u);
@@ -81,7 +82,7 @@ TEST_F(PatchSummary, TheProductListIsShownEvenWhenQuietAndItsCopyIsDeleted) {
 
 TEST_F(PatchSummary, AnUnusableTemporaryFolderShowsAnEmptyList) {
     setenv("TMP", std::string(1100, 'd').c_str(), 1);
-    payload::ShowPatchTargets();
+    app::ShowPatchTargets();
     ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u);
     EXPECT_TRUE(TheSimulation().shownBoxes[0].text.empty());
 }
