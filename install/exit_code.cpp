@@ -38,6 +38,16 @@ const Rule* RuleFor(const RunTally& tally) {
 
 } // namespace
 
+void CountResult(RunTally& tally, std::uint32_t result) {
+    if (result == kExitRebootInitiated) {
+        tally.rebootInitiated = true;
+    } else if (result == kExitRebootRequired) {
+        tally.rebootRequired = true;
+    } else if (result != 0 && tally.firstFailedResult == 0) {
+        tally.firstFailedResult = result;
+    }
+}
+
 std::uint32_t ExitCodeFor(const RunTally& tally) {
     if (tally.firstFailedResult != 0) {
         return tally.firstFailedResult;

@@ -26,6 +26,16 @@ struct RunTally {
     bool removing = false;         // the run removes the patch (/uninstall): its reasons say so
 };
 
+// What a run that installs or removes the patch reports to whoever started the process.
+struct InstallResult {
+    bool completed = false;      // the run reached its normal end
+    std::uint32_t exitCode = 0;  // what the process reports to whoever started it
+    const wchar_t* reason = L""; // why that exit code, for the run log
+};
+
+// Adds one installer result to the tally: a restart code, or the run's first failure.
+void CountResult(RunTally& tally, std::uint32_t result);
+
 // A failed application wins over everything, so that no later success hides it; then another
 // run that kept on past the wait, a missing or mismatched target, the reboot codes, a cancel,
 // the pack's own failures; 0 otherwise.

@@ -5,6 +5,9 @@
 #include "install/discovery.h"
 #include "install/exit_code.h"
 #include "install/host_guard.h"
+#include "install/installer_calls.h"
+#include "install/product_language.h"
+#include "install/run_holds.h"
 #include "install/version.h"
 #include "messages/format.h"
 #include "messages/presenter.h"
@@ -66,8 +69,8 @@ std::uint32_t ApplyPatchToProduct(ProductRecord& record, const std::wstring& pat
 }
 
 ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const std::wstring& patchPath,
-                                RunTally& tally, const InstallSettings& settings,
-                                InstallerLog& installerLog, WaitBudget& budget) {
+                                RunTally& tally, bool noRestart, InstallerLog& installerLog,
+                                WaitBudget& budget) {
     std::size_t upToDate = 0;
     for (std::size_t index = 0; index < products.size(); ++index) {
         ProductRecord& record = products[index];
@@ -89,11 +92,9 @@ ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const std:
             break;
         case ProductDecision::Apply: {
             installerLog.StartOnce();
-            const std::uint32_t result =
-                ApplyPatchToProduct(record, patchPath, settings.noRestart, budget);
+            const std::uint32_t result = ApplyPatchToProduct(record, patchPath, noRestart, budget);
             CountResult(tally, result);
-            if (result == kExitRebootInitiated) {
-                LeaveForRestart(products, index + 1);
+            if (RestartStarted(result, products, index + 1)) {
                 return ProductsOutcome::Done;
             }
             break;
@@ -114,14 +115,14 @@ InstallResult RunInstall(const InstallSettings& settings) {
     WaitBudget budget;
     RunHolds holds;
 
-    if (!HoldThePack(tally, holds, budget)) {
-        return Stop(tally, holds, messages::kInstallFailed);
+    if (!HoldThePack(holds.lock, budget, tally)) {
+        return Stop(holds, tally, messages::kInstallFailed);
     }
 
     tally.ownWorkFailed = true; // until the pack's own steps are through
     payload::PatchCopy& copy = holds.copy;
     if (!copy.Make()) {
-        return Stop(tally, holds, messages::kInstallFailed);
+        return Stop(holds, tally, messages::kInstallFailed);
     }
     LogPatch(copy);
     ProductRecord prototype;
@@ -130,12 +131,12 @@ InstallResult RunInstall(const InstallSettings& settings) {
         payload::LoadResString(messages::kApplicableVersions, prototype.applicableVersions,
                                messages::kCatalogueCapacity) == 0) {
         messages::Log(L"the pack carries no target version (700) or no applicable versions (900)");
-        return Stop(tally, holds, messages::kInstallFailed);
+        return Stop(holds, tally, messages::kInstallFailed);
     }
     std::wstring targets;
     if (!payload::ReadPatchTargets(copy.Path(), targets)) {
         messages::LogFailure(L"reading the patch's target list", platform::LastError());
-        return Stop(tally, holds, messages::kInstallFailed);
+        return Stop(holds, tally, messages::kInstallFailed);
     }
     tally.ownWorkFailed = false;
 
@@ -144,24 +145,24 @@ InstallResult RunInstall(const InstallSettings& settings) {
     messages::Log(L"target products installed: " + std::to_wstring(products.size()));
     if (products.empty()) {
         tally.noTargetInstalled = true;
-        return Stop(tally, holds, messages::kNoTargetProduct);
+        return Stop(holds, tally, messages::kNoTargetProduct);
     }
     if (!WaitForHostProgramClosed()) {
         // The box's own last error (0, or 1400 without a desktop) would read as a meaningless
         // code in the failure message: name the cancel instead, as the exit code does.
         tally.cancelled = true;
         platform::SetLastError(kExitUserCancelled);
-        return Stop(tally, holds, messages::kInstallFailed);
+        return Stop(holds, tally, messages::kInstallFailed);
     }
 
     LendTemporaryFolder(copy.Path());
     InstallerLog installerLog(settings.installerLogStem);
     const ProductsOutcome outcome =
-        InstallProducts(products, copy.Path(), tally, settings, installerLog, budget);
+        InstallProducts(products, copy.Path(), tally, settings.noRestart, installerLog, budget);
     switch (outcome) {
     case ProductsOutcome::StoppedUpToDate:
         // In the language of the product that stopped the run, as the thread is still set.
-        return Stop(tally, holds, messages::kNotNecessary);
+        return Stop(holds, tally, messages::kNotNecessary);
     case ProductsOutcome::AllUpToDate:
         holds.LetGo();
         UseUserLanguage();

@@ -3,8 +3,9 @@
 
 #include "install/busy_waits.h"
 #include "install/exit_code.h"
+#include "install/installer_log.h"
 #include "install/product.h"
-#include "install/run_steps.h"
+#include "install/run_settings.h"
 
 #include <cstdint>
 #include <string>
@@ -28,8 +29,8 @@ enum class ProductsOutcome {
 // `tally`, and shows each product's own messages (301, 300, 308) in its language. The closing
 // 306 of the two up-to-date outcomes is the caller's.
 ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const std::wstring& patchPath,
-                                RunTally& tally, const InstallSettings& settings,
-                                InstallerLog& installerLog, WaitBudget& budget);
+                                RunTally& tally, bool noRestart, InstallerLog& installerLog,
+                                WaitBudget& budget);
 
 // Has Windows Installer apply the patch at `patchPath` to the product, with the UI level set
 // just around the call, and reports 301 or 300. Returns the installer's result. `noRestart`

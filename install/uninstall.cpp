@@ -2,6 +2,10 @@
 
 #include "install/discovery.h"
 #include "install/host_guard.h"
+#include "install/installer_calls.h"
+#include "install/installer_log.h"
+#include "install/product_language.h"
+#include "install/run_holds.h"
 #include "messages/presenter.h"
 #include "messages/run_log.h"
 #include "payload/patch_summary.h"
@@ -93,8 +97,8 @@ InstallResult RunUninstall(const InstallSettings& settings) {
     WaitBudget budget;
     RunHolds holds;
 
-    if (!HoldThePack(tally, holds, budget)) {
-        return Stop(tally, holds, messages::kRemovalFailed);
+    if (!HoldThePack(holds.lock, budget, tally)) {
+        return Stop(holds, tally, messages::kRemovalFailed);
     }
     std::wstring patchCode;
     payload::LoadResString(messages::kPatchCode, patchCode, messages::kCatalogueCapacity);
@@ -102,11 +106,11 @@ InstallResult RunUninstall(const InstallSettings& settings) {
     tally.ownWorkFailed = true;
     std::wstring targets;
     if (!holds.copy.Make()) {
-        return Stop(tally, holds, messages::kRemovalFailed);
+        return Stop(holds, tally, messages::kRemovalFailed);
     }
     if (!payload::ReadPatchTargets(holds.copy.Path(), targets)) {
         messages::LogFailure(L"reading the patch's target list", platform::LastError());
-        return Stop(tally, holds, messages::kRemovalFailed);
+        return Stop(holds, tally, messages::kRemovalFailed);
     }
     const std::wstring copyPath = holds.copy.Path();
     holds.copy.Remove();
@@ -129,7 +133,7 @@ InstallResult RunUninstall(const InstallSettings& settings) {
     if (!WaitForHostProgramClosed()) {
         tally.cancelled = true;
         platform::SetLastError(kExitUserCancelled);
-        return Stop(tally, holds, messages::kRemovalFailed);
+        return Stop(holds, tally, messages::kRemovalFailed);
     }
 
     LendTemporaryFolder(copyPath);
@@ -142,8 +146,7 @@ InstallResult RunUninstall(const InstallSettings& settings) {
         const std::uint32_t result =
             RemovePatchFromProduct(record, patchCode, settings.noRestart, budget);
         CountResult(tally, result);
-        if (result == kExitRebootInitiated) {
-            LeaveForRestart(patched, index + 1);
+        if (RestartStarted(result, patched, index + 1)) {
             break;
         }
     }

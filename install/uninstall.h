@@ -3,8 +3,10 @@
 // pack's uninstall command line, without knowing which language edition a machine has.
 #pragma once
 
+#include "install/busy_waits.h"
+#include "install/exit_code.h"
 #include "install/product.h"
-#include "install/run_steps.h"
+#include "install/run_settings.h"
 
 #include <cstdint>
 #include <string>
