@@ -87,7 +87,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     const std::size_t extractionPeak = PeakWorkingSet();
 
-    const platform::ResourceRef package = payload::FindResourceEntry(L"MSP", L"IDR_MSP");
+    const platform::ResourceRef package = payload::FindEmbeddedPackage();
     const std::size_t size = payload::ResourceSize(package);
     auto copy = std::make_unique<char[]>(size);
     std::memcpy(copy.get(), payload::ResourceBytes(package), size);

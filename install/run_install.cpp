@@ -32,16 +32,16 @@ constexpr wchar_t kCommandLineTemplate[] = L"PATCH=\"%s\" REBOOTPROMPT=S FILESIN
 constexpr wchar_t kSuppressRestart[] = L" REBOOT=ReallySuppress";
 constexpr std::size_t kCommandLineCapacity = 1024;
 
-// The facts of the embedded patch an administrator compares with the release's.
-void LogPatch(const payload::PatchCopy& copy) {
+// The facts of the embedded patch an administrator compares with the release's, as the build
+// took them from the patch.
+void LogPatch() {
     std::wstring digest;
     payload::LoadResString(messages::kPatchDigest, digest, messages::kCatalogueCapacity);
     std::wstring code;
-    payload::ReadPatchCode(copy.Path(), code);
-    messages::Log(
-        L"embedded patch: " +
-        std::to_wstring(payload::ResourceSize(payload::FindResourceEntry(L"MSP", L"IDR_MSP"))) +
-        L" bytes, SHA-256 " + digest + L", patch code " + code);
+    payload::LoadResString(messages::kPatchCode, code, messages::kCatalogueCapacity);
+    messages::Log(L"embedded patch: " +
+                  std::to_wstring(payload::ResourceSize(payload::FindEmbeddedPackage())) +
+                  L" bytes, SHA-256 " + digest + L", patch code " + code);
 }
 
 } // namespace
@@ -124,7 +124,7 @@ InstallResult RunInstall(const InstallSettings& settings) {
     if (!copy.Make()) {
         return Stop(holds, tally, messages::kInstallFailed);
     }
-    LogPatch(copy);
+    LogPatch();
     ProductRecord prototype;
     if (payload::LoadResString(messages::kTargetVersion, prototype.targetVersion,
                                messages::kCatalogueCapacity) == 0 ||

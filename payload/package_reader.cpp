@@ -26,7 +26,7 @@ bool ReadFully(platform::File& file, std::byte* buffer, std::size_t length) {
 
 bool PackageReader::Open(std::uint32_t oneBlockLimit) {
     oneBlockLimit_ = oneBlockLimit;
-    const platform::ResourceRef package = FindResourceEntry(L"MSP", L"IDR_MSP");
+    const platform::ResourceRef package = FindEmbeddedPackage();
     size_ = ResourceSize(package);
     view_ = ResourceBytes(package);
     done_ = 0;

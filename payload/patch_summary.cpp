@@ -12,7 +12,6 @@ namespace {
 constexpr std::size_t kFullPathCapacity = 260;
 constexpr std::uint32_t kFirstAttempt = 2048;
 constexpr unsigned kPropertyTemplate = 7; // the target product codes of a patch
-constexpr unsigned kPropertyRevision = 9; // the patch code, then codes it replaces
 
 } // namespace
 
@@ -61,16 +60,6 @@ bool ReadSummaryText(const std::wstring& patchPath, unsigned property, std::wstr
 
 bool ReadPatchTargets(const std::wstring& patchPath, std::wstring& targets) {
     return ReadSummaryText(patchPath, kPropertyTemplate, targets);
-}
-
-bool ReadPatchCode(const std::wstring& patchPath, std::wstring& code) {
-    std::wstring revision;
-    if (!ReadSummaryText(patchPath, kPropertyRevision, revision) || revision.empty() ||
-        revision.front() != L'{' || revision.find(L'}') == std::wstring::npos) {
-        return false;
-    }
-    code = revision.substr(0, revision.find(L'}') + 1);
-    return true;
 }
 
 bool ReadOwnPatchTargets(std::wstring& targets) {

@@ -15,9 +15,6 @@ platform::MsiHandle OpenPatchSummary(const std::wstring& patchPath);
 // summary without the property reads as the empty text. On false `targets` is untouched.
 bool ReadPatchTargets(const std::wstring& patchPath, std::wstring& targets);
 
-// The patch's own code: summary property 9 up to its first "}", when it begins with "{".
-bool ReadPatchCode(const std::wstring& patchPath, std::wstring& code);
-
 // The /i job's reading: extracts the patch to a new temporary file, reads its target list into
 // `targets` and deletes the copy again. False, with `targets` empty, when the list could not be
 // read.

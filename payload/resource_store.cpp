@@ -41,6 +41,11 @@ platform::ResourceRef FindResourceEntry(std::wstring_view type, std::wstring_vie
                                              platform::ResourceNameFromText(name));
 }
 
+platform::ResourceRef FindEmbeddedPackage() {
+    // The one place the resource script's name for the package is spelt out.
+    return FindResourceEntry(L"MSP", L"IDR_MSP");
+}
+
 std::uint32_t ResourceSize(platform::ResourceRef resource) {
     return resource ? platform::SizeOfResource(resource) : 0;
 }

@@ -14,6 +14,8 @@ namespace payload {
 // A resource of the program's own module, chosen in whatever language it is stored in.
 platform::ResourceRef FindResourceEntry(std::wstring_view type, std::wstring_view name);
 std::uint32_t ResourceSize(platform::ResourceRef resource);
+// The patch package the pack carries: the resource named IDR_MSP of type MSP.
+platform::ResourceRef FindEmbeddedPackage();
 const std::byte* ResourceBytes(platform::ResourceRef resource);
 
 // Loads catalogue entry `id` into `destination` (always replaced; empty when the entry is
