@@ -4,6 +4,7 @@
 #include "payload/patch_list.h"
 #include "payload/patch_summary.h"
 #include "platform/files.h"
+#include "platform/system.h"
 
 namespace app {
 

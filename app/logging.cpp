@@ -7,6 +7,7 @@
 #include "payload/version_info.h"
 #include "platform/files.h"
 #include "platform/msi.h"
+#include "platform/system.h"
 
 namespace app {
 namespace {

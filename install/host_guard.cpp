@@ -7,6 +7,7 @@
 #include "payload/resource_store.h"
 #include "platform/files.h"
 #include "platform/process.h"
+#include "platform/system.h"
 #include "platform/ui.h"
 
 #include <algorithm>

@@ -3,6 +3,7 @@
 #include "messages/run_log.h"
 #include "payload/temp_name.h"
 #include "platform/msi.h"
+#include "platform/system.h"
 
 namespace install {
 

@@ -3,6 +3,7 @@
 #include "messages/presenter.h"
 #include "payload/resource_store.h"
 #include "platform/files.h"
+#include "platform/system.h"
 
 namespace install {
 

@@ -11,6 +11,7 @@
 #include "payload/patch_summary.h"
 #include "payload/resource_store.h"
 #include "platform/msi.h"
+#include "platform/system.h"
 
 #include <vector>
 

@@ -4,6 +4,7 @@
 #include "messages/run_log.h"
 #include "payload/resource_store.h"
 #include "platform/files.h"
+#include "platform/system.h"
 #include "platform/ui.h"
 
 #include <vector>

@@ -37,6 +37,6 @@ std::wstring DescribeError(std::uint32_t error);
 // Backslashes stay as they are, so that paths read as paths.
 std::wstring Quoted(std::wstring_view value);
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
-std::string Utf8(std::wstring_view text);
+using platform::Utf8;
 
 } // namespace messages

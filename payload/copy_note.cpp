@@ -1,6 +1,7 @@
 #include "payload/copy_note.h"
 
 #include "messages/run_log.h"
+#include "platform/system.h"
 
 #include <string_view>
 #include <vector>

@@ -3,6 +3,7 @@
 #include "payload/package_reader.h"
 #include "payload/temp_name.h"
 #include "platform/files.h"
+#include "platform/system.h"
 
 namespace payload {
 namespace {

@@ -2,6 +2,7 @@
 
 #include "payload/resource_store.h"
 #include "platform/resources.h"
+#include "platform/system.h"
 
 #include <algorithm>
 

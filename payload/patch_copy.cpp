@@ -6,6 +6,7 @@
 #include "payload/resource_store.h"
 #include "payload/temp_name.h"
 #include "platform/msi.h"
+#include "platform/system.h"
 
 #include <algorithm>
 #include <cstring>

@@ -5,6 +5,7 @@
 #include "payload/patch_summary.h"
 #include "payload/resource_store.h"
 #include "platform/files.h"
+#include "platform/system.h"
 
 namespace payload {
 namespace {

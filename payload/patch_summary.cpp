@@ -2,6 +2,7 @@
 
 #include "messages/run_log.h"
 #include "payload/patch_copy.h"
+#include "platform/system.h"
 
 #include <algorithm>
 #include <vector>

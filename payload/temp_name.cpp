@@ -1,6 +1,7 @@
 #include "payload/temp_name.h"
 
 #include "platform/files.h"
+#include "platform/system.h"
 
 #include <climits>
 

@@ -9,6 +9,11 @@
 
 namespace platform {
 
+// Text as files and the host's system calls take it: UTF-8, the program's one conversion each
+// way. An unpaired surrogate, or a malformed sequence, becomes U+FFFD.
+std::string Utf8(std::wstring_view text);
+std::wstring FromUtf8(std::string_view text);
+
 // What the path joins use between a directory and a name.
 extern const wchar_t kPathSeparator;
 
@@ -112,13 +117,4 @@ bool ListFiles(const std::wstring& folder, const std::wstring& prefix, const std
 // The temporary directory, normally ending in a separator. False when it cannot be had or
 // would not fit 1024 characters with its terminator.
 bool TempDirectory(std::wstring& directory);
-// False when the variable is not set.
-bool EnvironmentVariable(const std::wstring& name, std::wstring& value);
-// Sets the variable for this process and the processes it starts.
-bool SetEnvironmentValue(const std::wstring& name, const std::wstring& value);
-
-// The thread's last-error value.
-std::uint32_t LastError();
-void SetLastError(std::uint32_t code);
-
 } // namespace platform

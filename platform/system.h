@@ -33,4 +33,14 @@ Elevation ProcessElevation();
 // The process's command line as it was given, unsplit.
 std::wstring CommandLineText();
 
+// The thread's last-error value: a Windows error code, which failed calls leave for the caller
+// to tell why.
+std::uint32_t LastError();
+void SetLastError(std::uint32_t code);
+
+// The process's environment. False when the variable is not set.
+bool EnvironmentVariable(const std::wstring& name, std::wstring& value);
+// Sets the variable for this process and the processes it starts.
+bool SetEnvironmentValue(const std::wstring& name, const std::wstring& value);
+
 } // namespace platform

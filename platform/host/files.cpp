@@ -2,6 +2,7 @@
 #include "platform/files.h"
 
 #include "platform/host/simulation.h"
+#include "platform/system.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -16,8 +17,6 @@ namespace platform {
 const wchar_t kPathSeparator = L'/';
 
 namespace {
-
-thread_local std::uint32_t t_lastError = 0;
 
 // Windows error codes for the errno values the jobs can meet.
 std::uint32_t WindowsErrorOf(int error) {
@@ -39,38 +38,10 @@ std::uint32_t WindowsErrorOf(int error) {
     }
 }
 
-std::string Narrow(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) {
-        const auto u = static_cast<std::uint32_t>(c);
-        if (u < 0x80) {
-            out.push_back(static_cast<char>(u));
-        } else if (u < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (u >> 6)));
-            out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-        } else if (u < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (u >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (u >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((u >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-        }
-    }
-    return out;
-}
-
-std::wstring Widen(const std::string& text) {
-    // Environment values are taken as Latin-1 bytes beyond ASCII; the tests use ASCII paths.
-    return std::wstring(text.begin(), text.end());
-}
-
 // What open() gave, as a file of ours and how the opening went.
 File Owned(int fd, OpenResult& result) {
     if (fd < 0) {
-        t_lastError = WindowsErrorOf(errno);
+        SetLastError(WindowsErrorOf(errno));
         result = errno == EEXIST ? OpenResult::AlreadyExists : OpenResult::Failed;
         return {};
     }
@@ -107,7 +78,7 @@ File OpenFileForWriting(const std::wstring& path, OpenMode mode, OpenResult& res
         flags |= O_EXCL | O_NOFOLLOW;
         break;
     }
-    return Owned(::open(Narrow(path).c_str(), flags, 0644), result);
+    return Owned(::open(Utf8(path).c_str(), flags, 0644), result);
 }
 
 File OpenFileHeldForReading(const std::wstring& path) {
@@ -116,31 +87,30 @@ File OpenFileHeldForReading(const std::wstring& path) {
     if (host::TheSimulation().beforeHeldOpen) {
         host::TheSimulation().beforeHeldOpen(path);
     }
-    const int fd = ::open(Narrow(path).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::open(Utf8(path).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
-        t_lastError = WindowsErrorOf(errno);
+        SetLastError(WindowsErrorOf(errno));
         return {};
     }
     return File(fd);
 }
 
 File CreateFileForAnotherWriter(const std::wstring& path, OpenResult& result) {
-    return Owned(::open(Narrow(path).c_str(), O_RDONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644),
-                 result);
+    return Owned(::open(Utf8(path).c_str(), O_RDONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644), result);
 }
 
 File OpenFileToDelete(const std::wstring& path) {
     // POSIX has no share modes: a file another process holds is a Windows case.
-    const int fd = ::open(Narrow(path).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::open(Utf8(path).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
         // A link opened with O_NOFOLLOW: Windows opens the link itself, and IsLink says so.
         if (errno == ELOOP) {
-            const int link = ::open(Narrow(path).c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+            const int link = ::open(Utf8(path).c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
             if (link >= 0) {
                 return File(link);
             }
         }
-        t_lastError = WindowsErrorOf(errno);
+        SetLastError(WindowsErrorOf(errno));
         return {};
     }
     return File(fd);
@@ -154,7 +124,7 @@ bool ReadFromFile(File& file, void* buffer, std::size_t capacity, std::size_t& r
             return true;
         }
         if (errno != EINTR) {
-            t_lastError = WindowsErrorOf(errno);
+            SetLastError(WindowsErrorOf(errno));
             read = 0;
             return false;
         }
@@ -164,7 +134,7 @@ bool ReadFromFile(File& file, void* buffer, std::size_t capacity, std::size_t& r
 bool IdentifyFile(File& file, FileId& id) {
     struct stat info;
     if (::fstat(static_cast<int>(file.Handle()), &info) != 0) {
-        t_lastError = WindowsErrorOf(errno);
+        SetLastError(WindowsErrorOf(errno));
         return false;
     }
     id.volume = static_cast<std::uint64_t>(info.st_dev);
@@ -178,7 +148,7 @@ bool SeekToEnd(File& file) {
 
 bool SeekTo(File& file, std::uint64_t position) {
     if (::lseek(static_cast<int>(file.Handle()), static_cast<off_t>(position), SEEK_SET) < 0) {
-        t_lastError = WindowsErrorOf(errno);
+        SetLastError(WindowsErrorOf(errno));
         return false;
     }
     return true;
@@ -187,7 +157,7 @@ bool SeekTo(File& file, std::uint64_t position) {
 bool FilePosition(File& file, std::uint64_t& position) {
     const off_t now = ::lseek(static_cast<int>(file.Handle()), 0, SEEK_CUR);
     if (now < 0) {
-        t_lastError = WindowsErrorOf(errno);
+        SetLastError(WindowsErrorOf(errno));
         return false;
     }
     position = static_cast<std::uint64_t>(now);
@@ -210,7 +180,7 @@ bool WriteToFile(File& file, const void* bytes, std::size_t count) {
             if (errno == EINTR) {
                 continue;
             }
-            t_lastError = WindowsErrorOf(errno);
+            SetLastError(WindowsErrorOf(errno));
             return false;
         }
         at += written;
@@ -227,7 +197,7 @@ bool AppendToFile(File& file, const void* bytes, std::size_t count) {
 bool FileSize(File& file, std::uint64_t& size) {
     struct stat info;
     if (::fstat(static_cast<int>(file.Handle()), &info) != 0) {
-        t_lastError = WindowsErrorOf(errno);
+        SetLastError(WindowsErrorOf(errno));
         return false;
     }
     size = static_cast<std::uint64_t>(info.st_size);
@@ -246,19 +216,19 @@ bool DeleteOpenFile(File& file, const std::wstring& path) {
 }
 
 bool DeleteFileAt(const std::wstring& path) {
-    return ::unlink(Narrow(path).c_str()) == 0;
+    return ::unlink(Utf8(path).c_str()) == 0;
 }
 
 bool DeleteFileIfSame(const std::wstring& path, const FileId& id) {
     if (host::TheSimulation().undeletable.count(path) != 0) {
-        t_lastError = 32; // ERROR_SHARING_VIOLATION: someone else has it open
+        SetLastError(32); // ERROR_SHARING_VIOLATION: someone else has it open
         return false;
     }
     struct stat info;
-    if (::lstat(Narrow(path).c_str(), &info) != 0 || S_ISLNK(info.st_mode) ||
+    if (::lstat(Utf8(path).c_str(), &info) != 0 || S_ISLNK(info.st_mode) ||
         static_cast<std::uint64_t>(info.st_dev) != id.volume ||
         static_cast<std::uint64_t>(info.st_ino) != id.index) {
-        t_lastError = 2; // ERROR_FILE_NOT_FOUND
+        SetLastError(2); // ERROR_FILE_NOT_FOUND
         return false;
     }
     return DeleteFileAt(path);
@@ -266,7 +236,7 @@ bool DeleteFileIfSame(const std::wstring& path, const FileId& id) {
 
 PathState ExaminePath(const std::wstring& path) {
     struct stat info;
-    if (::stat(Narrow(path).c_str(), &info) == 0) {
+    if (::stat(Utf8(path).c_str(), &info) == 0) {
         return PathState::Taken;
     }
     if (errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG) {
@@ -277,7 +247,7 @@ PathState ExaminePath(const std::wstring& path) {
 
 bool IsDirectory(const std::wstring& path) {
     struct stat info;
-    return ::stat(Narrow(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    return ::stat(Utf8(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 std::wstring CurrentDriveRoot() {
@@ -286,13 +256,13 @@ std::wstring CurrentDriveRoot() {
 
 bool ListFiles(const std::wstring& folder, const std::wstring& prefix, const std::wstring& suffix,
                std::size_t limit, std::vector<std::wstring>& names) {
-    DIR* directory = ::opendir(Narrow(folder).c_str());
+    DIR* directory = ::opendir(Utf8(folder).c_str());
     if (directory == nullptr) {
-        t_lastError = WindowsErrorOf(errno);
+        SetLastError(WindowsErrorOf(errno));
         return false;
     }
-    const std::string first = Narrow(prefix);
-    const std::string last = Narrow(suffix);
+    const std::string first = Utf8(prefix);
+    const std::string last = Utf8(suffix);
     auto lower = [](std::string text) {
         for (char& c : text) {
             c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
@@ -308,7 +278,7 @@ bool ListFiles(const std::wstring& folder, const std::wstring& prefix, const std
         if (entry->d_type != DT_DIR && name.size() >= first.size() + last.size() &&
             name.compare(0, first.size(), lower(first)) == 0 &&
             name.compare(name.size() - last.size(), last.size(), lower(last)) == 0) {
-            names.push_back(Widen(entry->d_name));
+            names.push_back(FromUtf8(entry->d_name));
         }
     }
     ::closedir(directory);
@@ -328,27 +298,6 @@ bool TempDirectory(std::wstring& directory) {
     }
     directory = found;
     return true;
-}
-
-bool EnvironmentVariable(const std::wstring& name, std::wstring& value) {
-    const char* found = std::getenv(Narrow(name).c_str());
-    if (found == nullptr) {
-        return false;
-    }
-    value = Widen(found);
-    return true;
-}
-
-bool SetEnvironmentValue(const std::wstring& name, const std::wstring& value) {
-    return ::setenv(Narrow(name).c_str(), Narrow(value).c_str(), 1) == 0;
-}
-
-std::uint32_t LastError() {
-    return t_lastError;
-}
-
-void SetLastError(std::uint32_t code) {
-    t_lastError = code;
 }
 
 } // namespace platform

@@ -1,9 +1,6 @@
-// The simulated machine's Windows Installer products and processes, for the host build.
+// The simulated machine's Windows Installer: its products and the patches applied to them.
 #include "platform/host/simulation.h"
 #include "platform/msi.h"
-#include "platform/process.h"
-
-#include <cwctype>
 
 namespace platform {
 namespace {
@@ -113,56 +110,6 @@ std::uint32_t MsiRemovePatch(const std::wstring& patchCode, const std::wstring& 
         installed.patches.erase(patchCode);
     }
     return result;
-}
-
-bool ProcessSnapshot(std::vector<ProcessEntry>& processes) {
-    host::Simulation& simulation = host::TheSimulation();
-    ++simulation.snapshotsTaken;
-    if (!simulation.snapshotWorks) {
-        return false;
-    }
-    processes = simulation.processes;
-    // A scripted change of the machine between two looks, e.g. the user closing the program.
-    if (simulation.afterSnapshot) {
-        simulation.afterSnapshot(simulation);
-    }
-    return true;
-}
-
-bool SessionOfProcess(std::uint32_t processId, std::uint32_t& session) {
-    const auto& sessions = host::TheSimulation().processSessions;
-    const auto found = sessions.find(processId);
-    if (found == sessions.end()) {
-        return false;
-    }
-    session = found->second;
-    return true;
-}
-
-bool EqualIgnoringCase(const std::wstring& a, const std::wstring& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool SetThreadLocaleId(std::uint32_t localeId) {
-    // Like SetThreadLocale: the neutral locale 0 stands for the user's default; ids beyond the
-    // language and sort fields are refused.
-    if (localeId > 0xFFFFF) {
-        return false;
-    }
-    host::TheSimulation().threadLocale = localeId;
-    return true;
-}
-
-void SetThreadUiLanguage(std::uint16_t languageId) {
-    host::TheSimulation().threadUiLanguage = languageId;
 }
 
 } // namespace platform

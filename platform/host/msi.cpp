@@ -2,6 +2,7 @@
 // that builds the sample patch.
 #include "platform/msi.h"
 #include "platform/files.h"
+#include "platform/system.h"
 
 #include "patch_summary_reader.h"
 #include "platform/host/simulation.h"

@@ -116,4 +116,8 @@ bool OpenResourceFile(ResourceRef resource, File& file, std::uint64_t& offset) {
     return true;
 }
 
+LanguageId UserDefaultUiLanguage() {
+    return host::TheSimulation().userUiLanguage;
+}
+
 } // namespace platform

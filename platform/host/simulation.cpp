@@ -1,7 +1,5 @@
 #include "platform/host/simulation.h"
 
-#include "platform/process.h"
-
 namespace platform {
 namespace host {
 
@@ -15,19 +13,4 @@ void ResetSimulation() {
 }
 
 } // namespace host
-
-void SetModule(void*) {}
-
-bool CommandLineArguments(std::vector<std::wstring>& arguments) {
-    if (!host::TheSimulation().commandLineSplits) {
-        return false;
-    }
-    arguments = host::TheSimulation().commandLine;
-    return true;
-}
-
-LanguageId UserDefaultUiLanguage() {
-    return host::TheSimulation().userUiLanguage;
-}
-
 } // namespace platform

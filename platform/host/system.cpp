@@ -4,9 +4,15 @@
 #include "platform/host/simulation.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
 
 namespace platform {
+namespace {
+
+thread_local std::uint32_t t_lastError = 0;
+
+} // namespace
 
 LocalTime LocalTimeNow() {
     const auto now = std::chrono::system_clock::now();
@@ -53,6 +59,27 @@ std::wstring CommandLineText() {
         text += (text.empty() ? L"" : L" ") + argument;
     }
     return text;
+}
+
+std::uint32_t LastError() {
+    return t_lastError;
+}
+
+void SetLastError(std::uint32_t code) {
+    t_lastError = code;
+}
+
+bool EnvironmentVariable(const std::wstring& name, std::wstring& value) {
+    const char* found = std::getenv(Utf8(name).c_str());
+    if (found == nullptr) {
+        return false;
+    }
+    value = FromUtf8(found);
+    return true;
+}
+
+bool SetEnvironmentValue(const std::wstring& name, const std::wstring& value) {
+    return ::setenv(Utf8(name).c_str(), Utf8(value).c_str(), 1) == 0;
 }
 
 } // namespace platform

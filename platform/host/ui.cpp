@@ -2,8 +2,8 @@
 // session answers there.
 #include "platform/ui.h"
 
-#include "platform/files.h"
 #include "platform/host/simulation.h"
+#include "platform/system.h"
 
 namespace platform {
 

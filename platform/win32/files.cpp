@@ -337,30 +337,4 @@ bool TempDirectory(std::wstring& directory) {
     return true;
 }
 
-bool EnvironmentVariable(const std::wstring& name, std::wstring& value) {
-    const DWORD needed = GetEnvironmentVariableW(name.c_str(), nullptr, 0);
-    if (needed == 0) {
-        return false;
-    }
-    std::vector<wchar_t> buffer(needed);
-    const DWORD length = GetEnvironmentVariableW(name.c_str(), buffer.data(), needed);
-    if (length == 0 || length >= needed) {
-        return false;
-    }
-    value.assign(buffer.data(), length);
-    return true;
-}
-
-bool SetEnvironmentValue(const std::wstring& name, const std::wstring& value) {
-    return SetEnvironmentVariableW(name.c_str(), value.c_str()) != 0;
-}
-
-std::uint32_t LastError() {
-    return GetLastError();
-}
-
-void SetLastError(std::uint32_t code) {
-    ::SetLastError(code);
-}
-
 } // namespace platform

@@ -4,6 +4,7 @@
 #include "messages/presenter.h"
 #include "payload/resource_store.h"
 #include "platform/files.h"
+#include "platform/system.h"
 
 #include <gtest/gtest.h>
 

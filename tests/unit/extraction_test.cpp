@@ -4,6 +4,7 @@
 #include "payload/temp_name.h"
 #include "platform/files.h"
 #include "platform/host/simulation.h"
+#include "platform/system.h"
 #include "test_support.h"
 
 #include <csignal>

@@ -2,6 +2,7 @@
 #include "payload/resource_store.h"
 #include "platform/files.h"
 #include "platform/host/simulation.h"
+#include "platform/system.h"
 #include "test_support.h"
 
 namespace {
