@@ -84,6 +84,15 @@ std::uint32_t CallInstaller(WaitBudget& budget, const std::wstring& productCode,
     return result;
 }
 
+void ReportResult(std::uint32_t result, messages::MessageId done, messages::MessageId failed) {
+    if (IsInstallerSuccess(result)) {
+        messages::ShowMessage(done);
+    } else {
+        platform::SetLastError(result);
+        messages::ShowMessage(failed);
+    }
+}
+
 void LendTemporaryFolder(const std::wstring& copyPath) {
     // Without one, Wine's cannot even open the product's database (1627).
     std::wstring temp;

@@ -4,6 +4,7 @@
 
 #include "install/busy_waits.h"
 #include "install/product.h"
+#include "messages/message_ids.h"
 
 #include <cstdint>
 #include <functional>
@@ -22,6 +23,10 @@ bool IsInstallerSuccess(std::uint32_t result);
 // first.
 std::uint32_t CallInstaller(WaitBudget& budget, const std::wstring& productCode,
                             const std::function<std::uint32_t()>& call);
+
+// Reports one product's result: `done` after success (0, 1641, 3010), else `failed`, whose error
+// code is the result.
+void ReportResult(std::uint32_t result, messages::MessageId done, messages::MessageId failed);
 
 // Windows Installer does part of its work in our process and keeps its scratch files in our
 // temporary folder; when that folder is missing or out of reach, it is lent the copy's folder.

@@ -59,12 +59,7 @@ std::uint32_t ApplyPatchToProduct(ProductRecord& record, const std::wstring& pat
     const std::uint32_t result = CallInstaller(budget, record.productCode, [&record] {
         return platform::MsiApplyToProduct(record.productCode, record.commandLine);
     });
-    if (IsInstallerSuccess(result)) {
-        messages::ShowMessage(messages::kInstallSucceeded);
-    } else {
-        platform::SetLastError(result);
-        messages::ShowMessage(messages::kInstallFailed);
-    }
+    ReportResult(result, messages::kInstallSucceeded, messages::kInstallFailed);
     return result;
 }
 

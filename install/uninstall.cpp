@@ -83,12 +83,7 @@ std::uint32_t RemovePatchFromProduct(const ProductRecord& record, const std::wst
                       L", yet the patch is still applied to " + record.productCode);
         result = kExitFailure;
     }
-    if (IsInstallerSuccess(result)) {
-        messages::ShowMessage(messages::kRemoved);
-    } else {
-        platform::SetLastError(result);
-        messages::ShowMessage(messages::kRemovalFailed);
-    }
+    ReportResult(result, messages::kRemoved, messages::kRemovalFailed);
     return result;
 }
 
