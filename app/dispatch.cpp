@@ -8,11 +8,11 @@
 #include "install/run_install.h"
 #include "install/uninstall.h"
 #include "messages/presenter.h"
-#include "messages/run_log.h"
 #include "payload/extract_patch.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "platform/ui.h"
+#include "runlog/run_log.h"
 
 namespace app {
 
@@ -38,9 +38,8 @@ int Dispatch(RunOptions& options) {
         // Each job runs whatever became of the one before; any that failed fails the run.
         std::wstring failed;
         if (options.extractRequested && !payload::ExtractPatch(options.extractPath)) {
-            messages::LogFailure(L"/e: writing the patch to " +
-                                     messages::Quoted(options.extractPath),
-                                 platform::LastError());
+            runlog::LogFailure(L"/e: writing the patch to " + runlog::Quoted(options.extractPath),
+                               platform::LastError());
             failed += L" /e";
         }
         if (options.patchListRequested) {

@@ -1,13 +1,13 @@
 #include "app/logging.h"
 
 #include "messages/message_ids.h"
-#include "messages/run_log.h"
 #include "payload/resource_store.h"
 #include "payload/temp_name.h"
 #include "payload/version_info.h"
 #include "platform/files.h"
 #include "platform/msi.h"
 #include "platform/system.h"
+#include "runlog/run_log.h"
 
 namespace app {
 namespace {
@@ -51,8 +51,8 @@ bool StartDefaultLog(bool removal) {
     // Runs started in the same second (a deployment tool's quick retry, two at once) count on.
     for (int attempt = 1; attempt <= payload::kNumberedNameAttempts; ++attempt) {
         std::uint32_t error = 0;
-        const platform::OpenResult result = messages::StartRunLog(
-            payload::NumberedName(stem, attempt, L".log"), messages::LogOpening::CreateNew, error);
+        const platform::OpenResult result = runlog::StartRunLog(
+            payload::NumberedName(stem, attempt, L".log"), runlog::LogOpening::CreateNew, error);
         if (result != platform::OpenResult::AlreadyExists) {
             return result == platform::OpenResult::Opened;
         }
@@ -69,7 +69,7 @@ bool StartAskedLog(const std::wstring& asked, std::uint32_t& error) {
         error = platform::LastError();
         return false;
     }
-    return messages::StartRunLog(fullPath, messages::LogOpening::Append, error) ==
+    return runlog::StartRunLog(fullPath, runlog::LogOpening::Append, error) ==
            platform::OpenResult::Opened;
 }
 
@@ -90,10 +90,10 @@ std::wstring DescribeSwitches(const RunOptions& options) {
         add(L"default installation");
     }
     if (options.extractRequested) {
-        add(L"/e " + messages::Quoted(options.extractPath));
+        add(L"/e " + runlog::Quoted(options.extractPath));
     }
     if (options.patchListRequested) {
-        add(L"/p " + messages::Quoted(options.patchListPath));
+        add(L"/p " + runlog::Quoted(options.patchListPath));
     }
     if (options.listProductsRequested) {
         add(L"/i");
@@ -108,7 +108,7 @@ std::wstring DescribeSwitches(const RunOptions& options) {
         add(L"/norestart");
     }
     if (options.logRequested) {
-        add(L"/log " + messages::Quoted(options.logPath));
+        add(L"/log " + runlog::Quoted(options.logPath));
     }
     return text;
 }
@@ -127,38 +127,37 @@ void StartLogging(const RunOptions& options, const platform::WindowStation& stat
         return;
     }
     if (asked && askedError != 0) {
-        messages::Log(L"the run log cannot go where /log asks, " +
-                      messages::Quoted(options.logPath) + L" (" +
-                      messages::DescribeError(askedError) + L"): it is here instead");
+        runlog::Log(L"the run log cannot go where /log asks, " + runlog::Quoted(options.logPath) +
+                    L" (" + runlog::DescribeError(askedError) + L"): it is here instead");
     }
     payload::OwnVersion version;
     payload::ReadOwnVersion(version);
-    messages::Log(L"corvath-sp.exe " + version.fileVersion + L", built " + version.buildDate);
-    messages::Log(L"command line: " + platform::CommandLineText());
-    messages::Log(L"switches: " + DescribeSwitches(options));
+    runlog::Log(L"corvath-sp.exe " + version.fileVersion + L", built " + version.buildDate);
+    runlog::Log(L"command line: " + platform::CommandLineText());
+    runlog::Log(L"switches: " + DescribeSwitches(options));
     if (!options.ignored.empty()) {
         std::wstring ignored;
         for (const std::wstring& argument : options.ignored) {
-            ignored += (ignored.empty() ? L"" : L", ") + messages::Quoted(argument);
+            ignored += (ignored.empty() ? L"" : L", ") + runlog::Quoted(argument);
         }
-        messages::Log(L"ignored: " + ignored);
+        runlog::Log(L"ignored: " + ignored);
     }
-    messages::Log(L"system: " + platform::SystemVersionText() + L"; user: " +
-                  platform::UserNameText() + L", " + ElevationText(platform::ProcessElevation()));
-    messages::Log(L"window station " + messages::Quoted(station.name) + L", session " +
-                  std::to_wstring(station.session) +
-                  (station.visible
-                       ? L": visible, boxes are shown to the person at this desktop"
-                       : L": not visible, so nobody can answer a box here; none is shown, the "
-                         L"log has each, and Windows Installer shows no dialog"));
-    messages::Log(L"run log: " + messages::Quoted(messages::RunLogPath()));
+    runlog::Log(L"system: " + platform::SystemVersionText() + L"; user: " +
+                platform::UserNameText() + L", " + ElevationText(platform::ProcessElevation()));
+    runlog::Log(L"window station " + runlog::Quoted(station.name) + L", session " +
+                std::to_wstring(station.session) +
+                (station.visible
+                     ? L": visible, boxes are shown to the person at this desktop"
+                     : L": not visible, so nobody can answer a box here; none is shown, the "
+                       L"log has each, and Windows Installer shows no dialog"));
+    runlog::Log(L"run log: " + runlog::Quoted(runlog::RunLogPath()));
 }
 
 std::wstring InstallerLogStem() {
-    if (!messages::RunLogActive()) {
+    if (!runlog::RunLogActive()) {
         return {};
     }
-    std::wstring path = messages::RunLogPath();
+    std::wstring path = runlog::RunLogPath();
     const std::wstring suffix = L".log";
     if (path.size() >= suffix.size()) {
         std::wstring end = path.substr(path.size() - suffix.size());
@@ -174,9 +173,9 @@ std::wstring InstallerLogStem() {
 
 void FinishLogging(std::uint32_t exitCode, std::wstring_view reason, std::uint64_t startedAt) {
     const std::uint64_t took = platform::MonotonicMicroseconds() - startedAt;
-    messages::Log(L"exit code " + std::to_wstring(exitCode) + L": " + std::wstring(reason) +
-                  L"; the run took " + std::to_wstring(took / 1000) + L" ms");
-    messages::StopRunLog();
+    runlog::Log(L"exit code " + std::to_wstring(exitCode) + L": " + std::wstring(reason) +
+                L"; the run took " + std::to_wstring(took / 1000) + L" ms");
+    runlog::StopRunLog();
 }
 
 } // namespace app

@@ -1,8 +1,8 @@
 #include "install/busy_waits.h"
 
-#include "messages/run_log.h"
 #include "platform/files.h"
 #include "platform/system.h"
+#include "runlog/run_log.h"
 
 namespace install {
 namespace {
@@ -22,22 +22,22 @@ platform::WaitResult WaitLogged(platform::Mutex& mutex, const std::wstring& what
     if (result != platform::WaitResult::TimedOut) {
         return result;
     }
-    messages::Log(L"waiting for " + what + L" (" + mutex.Name() + L" is held), at most " +
-                  std::to_wstring(budget.LeftMilliseconds() / 1000) + L" s");
+    runlog::Log(L"waiting for " + what + L" (" + mutex.Name() + L" is held), at most " +
+                std::to_wstring(budget.LeftMilliseconds() / 1000) + L" s");
     const std::uint64_t started = platform::MonotonicMicroseconds();
     result = platform::WaitForMutex(mutex, budget.LeftMilliseconds());
     const std::wstring took = Seconds(platform::MonotonicMicroseconds() - started);
     switch (result) {
     case platform::WaitResult::Acquired:
-        messages::Log(L"waited " + took + L" for " + what + L": it is over");
+        runlog::Log(L"waited " + took + L" for " + what + L": it is over");
         break;
     case platform::WaitResult::Abandoned:
         break; // the caller tells
     case platform::WaitResult::TimedOut:
-        messages::Log(L"waited " + took + L" for " + what + L": still going; no more waiting");
+        runlog::Log(L"waited " + took + L" for " + what + L": still going; no more waiting");
         break;
     case platform::WaitResult::Failed:
-        messages::LogFailure(L"waiting for " + what, platform::LastError());
+        runlog::LogFailure(L"waiting for " + what, platform::LastError());
         break;
     }
     return result;
@@ -54,7 +54,7 @@ bool IsSquatted(const platform::Mutex& mutex) {
         owner.kind == platform::OwnerKind::ThisAccount) {
         return false;
     }
-    messages::Log(
+    runlog::Log(
         mutex.Name() + L" was made by " +
         (owner.sid.empty() ? L"an owner that cannot be read" : L"another account, " + owner.sid) +
         L", not by a run of this pack as SYSTEM, an administrator or this account: it "
@@ -78,7 +78,7 @@ PackRunLock::~PackRunLock() {
 
 void PackRunLock::Release() {
     if (owned_ && !platform::LetGoOfMutex(mutex_)) {
-        messages::LogFailure(L"letting go of " + mutex_.Name(), platform::LastError());
+        runlog::LogFailure(L"letting go of " + mutex_.Name(), platform::LastError());
     }
     owned_ = false;
     mutex_.Close();
@@ -88,8 +88,8 @@ bool PackRunLock::Acquire(const std::wstring& patchCode, WaitBudget& budget) {
     platform::MutexOpening opening = platform::MutexOpening::Created;
     mutex_ = platform::CreateGlobalMutex(L"corvath-sp-" + patchCode, opening);
     if (!mutex_.IsOpen()) {
-        messages::LogFailure(L"making the mutex that keeps runs of this pack apart",
-                             platform::LastError());
+        runlog::LogFailure(L"making the mutex that keeps runs of this pack apart",
+                           platform::LastError());
         return true;
     }
     if (opening != platform::MutexOpening::Created && IsSquatted(mutex_)) {
@@ -97,14 +97,14 @@ bool PackRunLock::Acquire(const std::wstring& patchCode, WaitBudget& budget) {
         return true;
     }
     if (opening == platform::MutexOpening::WaitOnly) {
-        messages::Log(mutex_.Name() + L" refuses this account full access: it is waited on only");
+        runlog::Log(mutex_.Name() + L" refuses this account full access: it is waited on only");
     }
     switch (WaitLogged(mutex_, L"another run of this service pack", budget)) {
     case platform::WaitResult::Acquired:
         break;
     case platform::WaitResult::Abandoned:
-        messages::Log(L"another run of this service pack ended without letting go of " +
-                      mutex_.Name() + L" (it was stopped or crashed); this run goes on");
+        runlog::Log(L"another run of this service pack ended without letting go of " +
+                    mutex_.Name() + L" (it was stopped or crashed); this run goes on");
         break;
     case platform::WaitResult::TimedOut:
         return false;
@@ -112,7 +112,7 @@ bool PackRunLock::Acquire(const std::wstring& patchCode, WaitBudget& budget) {
         return true;
     }
     owned_ = true;
-    messages::Log(L"this run of the pack holds " + mutex_.Name());
+    runlog::Log(L"this run of the pack holds " + mutex_.Name());
     return true;
 }
 
@@ -129,7 +129,7 @@ bool WaitForInstallerIdle(WaitBudget& budget) {
     }
     if ((result == platform::WaitResult::Acquired || result == platform::WaitResult::Abandoned) &&
         !platform::LetGoOfMutex(mutex)) {
-        messages::LogFailure(L"letting go of " + mutex.Name(), platform::LastError());
+        runlog::LogFailure(L"letting go of " + mutex.Name(), platform::LastError());
     }
     return true;
 }

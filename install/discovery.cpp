@@ -1,7 +1,7 @@
 #include "install/discovery.h"
 
-#include "messages/run_log.h"
 #include "platform/msi.h"
+#include "runlog/run_log.h"
 
 #include <algorithm>
 #include <map>
@@ -56,8 +56,8 @@ std::wstring ReadProductProperty(const std::wstring& productCode, const wchar_t*
 
 void DiscoverProducts(const ProductRecord& prototype, const std::wstring& targetText) {
     const auto codes = 1 + std::count(targetText.begin(), targetText.end(), L';');
-    messages::Log(L"target list, " + std::to_wstring(codes) + L" codes: " +
-                  messages::Quoted(targetText));
+    runlog::Log(L"target list, " + std::to_wstring(codes) + L" codes: " +
+                runlog::Quoted(targetText));
     // The codes that are not installed are told by their number for each state: the list above
     // names them, and an administrator reads for the installed ones.
     std::map<int, int> notInstalled;
@@ -74,10 +74,10 @@ void DiscoverProducts(const ProductRecord& prototype, const std::wstring& target
             record.installedVersion = ReadProductProperty(record.productCode, L"VersionString");
             record.productName = ReadProductProperty(record.productCode, L"ProductName");
             record.language = ReadProductProperty(record.productCode, L"Language");
-            messages::Log(L"target " + record.productCode + L": state " + std::to_wstring(state) +
-                          L", installed: ProductName " + messages::Quoted(record.productName) +
-                          L", VersionString " + messages::Quoted(record.installedVersion) +
-                          L", Language " + messages::Quoted(record.language));
+            runlog::Log(L"target " + record.productCode + L": state " + std::to_wstring(state) +
+                        L", installed: ProductName " + runlog::Quoted(record.productName) +
+                        L", VersionString " + runlog::Quoted(record.installedVersion) +
+                        L", Language " + runlog::Quoted(record.language));
             ProductList().push_back(std::move(record));
         } else {
             ++notInstalled[state];
@@ -85,8 +85,8 @@ void DiscoverProducts(const ProductRecord& prototype, const std::wstring& target
         remaining.erase(0, end + 1);
     }
     for (const auto& [state, count] : notInstalled) {
-        messages::Log(L"not installed: " + std::to_wstring(count) + L" of the codes, state " +
-                      std::to_wstring(state));
+        runlog::Log(L"not installed: " + std::to_wstring(count) + L" of the codes, state " +
+                    std::to_wstring(state));
     }
 }
 

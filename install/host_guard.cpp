@@ -3,12 +3,12 @@
 #include "messages/format.h"
 #include "messages/message_ids.h"
 #include "messages/presenter.h"
-#include "messages/run_log.h"
 #include "payload/resource_store.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/system.h"
 #include "platform/ui.h"
+#include "runlog/run_log.h"
 
 #include <algorithm>
 
@@ -42,11 +42,11 @@ std::vector<SessionToAsk> SessionsToAsk(const std::vector<std::uint32_t>& proces
     for (const std::uint32_t process : processes) {
         std::uint32_t session = 0;
         if (!platform::SessionOfProcess(process, session)) {
-            messages::LogFailure(L"telling the session of process " + std::to_wstring(process),
-                                 platform::LastError());
+            runlog::LogFailure(L"telling the session of process " + std::to_wstring(process),
+                               platform::LastError());
         } else if (session == kServicesSession) {
-            messages::Log(L"process " + std::to_wstring(process) +
-                          L" runs in session 0, where no person works");
+            runlog::Log(L"process " + std::to_wstring(process) +
+                        L" runs in session 0, where no person works");
         } else if (std::none_of(sessions.begin(), sessions.end(), [session](const SessionToAsk& s) {
                        return s.session == session;
                    })) {
@@ -62,16 +62,16 @@ bool AskSessions(const std::vector<std::uint32_t>& processes, const std::wstring
                  const std::wstring& caption) {
     const std::vector<SessionToAsk> sessions = SessionsToAsk(processes);
     if (sessions.empty()) {
-        messages::Log(std::wstring(L"nobody can be asked to close ") + kHostProgramImage +
-                      L": it runs in no session where a person works");
+        runlog::Log(std::wstring(L"nobody can be asked to close ") + kHostProgramImage +
+                    L": it runs in no session where a person works");
         return false;
     }
     return std::all_of(sessions.begin(), sessions.end(), [&](const SessionToAsk& asked) {
         const std::wstring user = platform::SessionUserName(asked.session);
-        messages::Log(L"asking " + (user.empty() ? std::wstring(L"the person") : user) +
-                      L" in session " + std::to_wstring(asked.session) + L", where " +
-                      kHostProgramImage + L" runs as process " + std::to_wstring(asked.process) +
-                      L", to close it");
+        runlog::Log(L"asking " + (user.empty() ? std::wstring(L"the person") : user) +
+                    L" in session " + std::to_wstring(asked.session) + L", where " +
+                    kHostProgramImage + L" runs as process " + std::to_wstring(asked.process) +
+                    L", to close it");
         return messages::SendBox(L"running programs", asked.session, text, caption,
                                  messages::Box::RetryCancel, kAskSessionSeconds) == kIdRetry;
     });
@@ -110,10 +110,9 @@ bool WaitForHostProgramClosed() {
     // Bounded by the person answering: only Retry looks again.
     for (int check = 1;; ++check) {
         const std::vector<std::uint32_t> running = RunningProcesses(kHostProgramImage);
-        messages::Log(L"running-program check " + std::to_wstring(check) + L": " +
-                      kHostProgramImage +
-                      (running.empty() ? L" is not running"
-                                       : L" is running (process " + ProcessList(running) + L")"));
+        runlog::Log(L"running-program check " + std::to_wstring(check) + L": " + kHostProgramImage +
+                    (running.empty() ? L" is not running"
+                                     : L" is running (process " + ProcessList(running) + L")"));
         if (running.empty()) {
             return true;
         }

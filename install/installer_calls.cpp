@@ -2,11 +2,11 @@
 
 #include "install/exit_code.h"
 #include "messages/presenter.h"
-#include "messages/run_log.h"
 #include "platform/files.h"
 #include "platform/msi.h"
 #include "platform/sync.h"
 #include "platform/system.h"
+#include "runlog/run_log.h"
 
 #include <algorithm>
 
@@ -35,23 +35,23 @@ std::uint32_t UiLevel() {
 
 std::uint32_t TimedCall(const std::function<std::uint32_t()>& call) {
     const std::uint32_t level = UiLevel();
-    messages::Log(level == kUiNone
-                      ? L"Windows Installer shows nothing (interface level 2): nobody could see it"
-                      : L"Windows Installer shows its basic interface without Cancel (level 0x23)");
+    runlog::Log(level == kUiNone
+                    ? L"Windows Installer shows nothing (interface level 2): nobody could see it"
+                    : L"Windows Installer shows its basic interface without Cancel (level 0x23)");
     const std::uint64_t started = platform::MonotonicMicroseconds();
     const std::uint32_t previousLevel = platform::MsiSetUiLevel(level);
     const std::uint32_t result = call();
     platform::MsiSetUiLevel(previousLevel);
     const std::wstring took = Milliseconds(platform::MonotonicMicroseconds() - started);
     if (IsInstallerSuccess(result)) {
-        messages::Log(L"installer result " + std::to_wstring(result) + L" after " + took +
-                      (result == kExitRebootRequired    ? L": done, a restart is needed"
-                       : result == kExitRebootInitiated ? L": done, a restart was started"
-                                                        : L": done"));
+        runlog::Log(L"installer result " + std::to_wstring(result) + L" after " + took +
+                    (result == kExitRebootRequired    ? L": done, a restart is needed"
+                     : result == kExitRebootInitiated ? L": done, a restart was started"
+                                                      : L": done"));
     } else {
-        messages::LogFailure(L"the installer's work (result " + std::to_wstring(result) +
-                                 L" after " + took + L")",
-                             result);
+        runlog::LogFailure(L"the installer's work (result " + std::to_wstring(result) + L" after " +
+                               took + L")",
+                           result);
     }
     return result;
 }
@@ -67,8 +67,8 @@ std::uint32_t CallInstaller(WaitBudget& budget, const std::wstring& productCode,
     std::uint32_t result = kExitAlreadyRunning;
     for (int attempt = 1; attempt <= kMostInstallerCalls; ++attempt) {
         if (!WaitForInstallerIdle(budget)) {
-            messages::Log(L"nothing is done to " + productCode +
-                          L": Windows Installer stayed busy with another installation");
+            runlog::Log(L"nothing is done to " + productCode +
+                        L": Windows Installer stayed busy with another installation");
             break;
         }
         result = TimedCall(call);
@@ -77,8 +77,8 @@ std::uint32_t CallInstaller(WaitBudget& budget, const std::wstring& productCode,
         }
         const std::uint32_t pause =
             std::min(kBusyRetryPauseMilliseconds, budget.LeftMilliseconds());
-        messages::Log(L"another installation is in progress: trying again in " +
-                      std::to_wstring(pause) + L" ms");
+        runlog::Log(L"another installation is in progress: trying again in " +
+                    std::to_wstring(pause) + L" ms");
         platform::Pause(pause);
     }
     return result;
@@ -102,8 +102,8 @@ void LendTemporaryFolder(const std::wstring& copyPath) {
     const std::wstring folder = copyPath.substr(0, copyPath.find_last_of(L"\\/") + 1);
     platform::SetEnvironmentValue(L"TMP", folder);
     platform::SetEnvironmentValue(L"TEMP", folder);
-    messages::Log(L"the temporary folder " + messages::Quoted(temp) +
-                  L" is not there: Windows Installer works in " + messages::Quoted(folder));
+    runlog::Log(L"the temporary folder " + runlog::Quoted(temp) +
+                L" is not there: Windows Installer works in " + runlog::Quoted(folder));
 }
 
 bool RestartStarted(std::uint32_t result, const std::vector<ProductRecord>& products,
@@ -115,9 +115,9 @@ bool RestartStarted(std::uint32_t result, const std::vector<ProductRecord>& prod
     for (std::size_t index = next; index < products.size(); ++index) {
         left += (left.empty() ? L"" : L", ") + products[index].productCode;
     }
-    messages::Log(L"Windows Installer started a restart: the run ends here" +
-                  (left.empty() ? std::wstring(L"; no product was left")
-                                : L"; left for a run after the restart: " + left));
+    runlog::Log(L"Windows Installer started a restart: the run ends here" +
+                (left.empty() ? std::wstring(L"; no product was left")
+                              : L"; left for a run after the restart: " + left));
     return true;
 }
 

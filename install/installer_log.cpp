@@ -1,9 +1,9 @@
 #include "install/installer_log.h"
 
-#include "messages/run_log.h"
 #include "payload/temp_name.h"
 #include "platform/msi.h"
 #include "platform/system.h"
+#include "runlog/run_log.h"
 
 namespace install {
 
@@ -25,17 +25,16 @@ void InstallerLog::StartOnce() {
         hold_ = platform::CreateFileForAnotherWriter(path, result);
     }
     if (!hold_.IsOpen()) {
-        messages::LogFailure(L"making Windows Installer's log " + messages::Quoted(path),
-                             platform::LastError());
+        runlog::LogFailure(L"making Windows Installer's log " + runlog::Quoted(path),
+                           platform::LastError());
         return;
     }
     const std::uint32_t enabled = platform::MsiEnableVerboseLog(path);
     if (enabled != platform::kErrorSuccess) {
-        messages::LogFailure(L"starting Windows Installer's log " + messages::Quoted(path),
-                             enabled);
+        runlog::LogFailure(L"starting Windows Installer's log " + runlog::Quoted(path), enabled);
         return;
     }
-    messages::Log(L"Windows Installer's verbose log: " + messages::Quoted(path));
+    runlog::Log(L"Windows Installer's verbose log: " + runlog::Quoted(path));
 }
 
 } // namespace install

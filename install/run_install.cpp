@@ -11,7 +11,6 @@
 #include "install/version.h"
 #include "messages/format.h"
 #include "messages/presenter.h"
-#include "messages/run_log.h"
 #include "payload/patch_copy.h"
 #include "payload/patch_summary.h"
 #include "payload/resource_store.h"
@@ -21,6 +20,7 @@
 #include "platform/process.h"
 #include "platform/sync.h"
 #include "platform/system.h"
+#include "runlog/run_log.h"
 
 #include <algorithm>
 
@@ -39,9 +39,9 @@ void LogPatch() {
     payload::LoadResString(messages::kPatchDigest, digest, messages::kCatalogueCapacity);
     std::wstring code;
     payload::LoadResString(messages::kPatchCode, code, messages::kCatalogueCapacity);
-    messages::Log(L"embedded patch: " +
-                  std::to_wstring(payload::ResourceSize(payload::FindEmbeddedPackage())) +
-                  L" bytes, SHA-256 " + digest + L", patch code " + code);
+    runlog::Log(L"embedded patch: " +
+                std::to_wstring(payload::ResourceSize(payload::FindEmbeddedPackage())) +
+                L" bytes, SHA-256 " + digest + L", patch code " + code);
 }
 
 } // namespace
@@ -54,7 +54,7 @@ std::uint32_t ApplyPatchToProduct(ProductRecord& record, const std::wstring& pat
         noRestart ? std::wstring(kCommandLineTemplate) + kSuppressRestart : kCommandLineTemplate,
         {messages::FormatArgument::Text(patchPath), messages::FormatArgument::Text(filesInUse)},
         kCommandLineCapacity);
-    messages::Log(L"installer command line for " + record.productCode + L": " + record.commandLine);
+    runlog::Log(L"installer command line for " + record.productCode + L": " + record.commandLine);
 
     const std::uint32_t result = CallInstaller(budget, record.productCode, [&record] {
         return platform::MsiApplyToProduct(record.productCode, record.commandLine);
@@ -75,12 +75,11 @@ ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const std:
         const VersionQuad target = ParseVersion(record.targetVersion);
         const ProductDecision decision =
             DecideProduct(installed, target, record.applicableVersions);
-        messages::Log(L"product " + record.productCode + L": installed " +
-                      messages::Quoted(record.installedVersion) + L", target " +
-                      record.targetVersion + L", applies to " +
-                      messages::Quoted(record.applicableVersions) + L", language " +
-                      messages::Quoted(record.language) + L": " + ToText(decision) + L", " +
-                      ReasonText(decision));
+        runlog::Log(L"product " + record.productCode + L": installed " +
+                    runlog::Quoted(record.installedVersion) + L", target " + record.targetVersion +
+                    L", applies to " + runlog::Quoted(record.applicableVersions) + L", language " +
+                    runlog::Quoted(record.language) + L": " + ToText(decision) + L", " +
+                    ReasonText(decision));
         switch (decision) {
         case ProductDecision::UpToDate:
             ++upToDate;
@@ -125,19 +124,19 @@ InstallResult RunInstall(const InstallSettings& settings) {
                                messages::kCatalogueCapacity) == 0 ||
         payload::LoadResString(messages::kApplicableVersions, prototype.applicableVersions,
                                messages::kCatalogueCapacity) == 0) {
-        messages::Log(L"the pack carries no target version (700) or no applicable versions (900)");
+        runlog::Log(L"the pack carries no target version (700) or no applicable versions (900)");
         return Stop(holds, tally, messages::kInstallFailed);
     }
     std::wstring targets;
     if (!payload::ReadPatchTargets(copy.Path(), targets)) {
-        messages::LogFailure(L"reading the patch's target list", platform::LastError());
+        runlog::LogFailure(L"reading the patch's target list", platform::LastError());
         return Stop(holds, tally, messages::kInstallFailed);
     }
     tally.ownWorkFailed = false;
 
     DiscoverProducts(prototype, targets);
     std::vector<ProductRecord>& products = ProductList();
-    messages::Log(L"target products installed: " + std::to_wstring(products.size()));
+    runlog::Log(L"target products installed: " + std::to_wstring(products.size()));
     if (products.empty()) {
         tally.noTargetInstalled = true;
         return Stop(holds, tally, messages::kNoTargetProduct);

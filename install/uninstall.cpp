@@ -7,11 +7,11 @@
 #include "install/product_language.h"
 #include "install/run_holds.h"
 #include "messages/presenter.h"
-#include "messages/run_log.h"
 #include "payload/patch_summary.h"
 #include "payload/resource_store.h"
 #include "platform/msi.h"
 #include "platform/system.h"
+#include "runlog/run_log.h"
 
 #include <vector>
 
@@ -40,9 +40,9 @@ std::uint32_t PatchInfo(const std::wstring& patchCode, const std::wstring& produ
             return result;
         }
         if (result != platform::kErrorUnknownPatch && result != platform::kErrorUnknownProduct) {
-            messages::Log(L"patch " + patchCode + L" on " + productCode + L", context " +
-                          std::to_wstring(static_cast<unsigned>(context)) + L": " +
-                          messages::DescribeError(result) + L"; the other contexts are asked");
+            runlog::Log(L"patch " + patchCode + L" on " + productCode + L", context " +
+                        std::to_wstring(static_cast<unsigned>(context)) + L": " +
+                        runlog::DescribeError(result) + L"; the other contexts are asked");
             firstError = firstError == platform::kErrorSuccess ? result : firstError;
         }
     }
@@ -55,13 +55,13 @@ bool IsPatchApplied(const std::wstring& patchCode, const ProductRecord& record) 
     std::wstring uninstallable;
     const std::uint32_t result = PatchInfo(patchCode, record.productCode, L"State", state);
     if (result != platform::kErrorSuccess) {
-        messages::Log(L"patch " + patchCode + L" on " + record.productCode + L": not registered (" +
-                      messages::DescribeError(result) + L")");
+        runlog::Log(L"patch " + patchCode + L" on " + record.productCode + L": not registered (" +
+                    runlog::DescribeError(result) + L")");
         return false;
     }
     PatchInfo(patchCode, record.productCode, L"Uninstallable", uninstallable);
-    messages::Log(L"patch " + patchCode + L" on " + record.productCode + L": state " +
-                  messages::Quoted(state) + L", uninstallable " + messages::Quoted(uninstallable));
+    runlog::Log(L"patch " + patchCode + L" on " + record.productCode + L": state " +
+                runlog::Quoted(state) + L", uninstallable " + runlog::Quoted(uninstallable));
     return state == kPatchApplied;
 }
 
@@ -71,16 +71,16 @@ std::uint32_t RemovePatchFromProduct(const ProductRecord& record, const std::wst
                                      bool noRestart, WaitBudget& budget) {
     const std::wstring properties =
         std::wstring(kRemovalProperties) + (noRestart ? kSuppressRestart : L"");
-    messages::Log(L"removing patch " + patchCode + L" from " + record.productCode +
-                  L", properties: " + properties);
+    runlog::Log(L"removing patch " + patchCode + L" from " + record.productCode +
+                L", properties: " + properties);
     std::uint32_t result = CallInstaller(budget, record.productCode, [&] {
         return platform::MsiRemovePatch(patchCode, record.productCode, properties);
     });
     // Said and done are checked apart: an installer that answers success and leaves the patch
     // in place (Wine's does) must not reach the administrator as a removal.
     if (IsInstallerSuccess(result) && IsPatchApplied(patchCode, record)) {
-        messages::Log(L"the installer answered " + std::to_wstring(result) +
-                      L", yet the patch is still applied to " + record.productCode);
+        runlog::Log(L"the installer answered " + std::to_wstring(result) +
+                    L", yet the patch is still applied to " + record.productCode);
         result = kExitFailure;
     }
     ReportResult(result, messages::kRemoved, messages::kRemovalFailed);
@@ -105,14 +105,14 @@ InstallResult RunUninstall(const InstallSettings& settings) {
         return Stop(holds, tally, messages::kRemovalFailed);
     }
     if (!payload::ReadPatchTargets(holds.copy.Path(), targets)) {
-        messages::LogFailure(L"reading the patch's target list", platform::LastError());
+        runlog::LogFailure(L"reading the patch's target list", platform::LastError());
         return Stop(holds, tally, messages::kRemovalFailed);
     }
     const std::wstring copyPath = holds.copy.Path();
     holds.copy.Remove();
     tally.ownWorkFailed = false;
 
-    messages::Log(L"removing patch " + patchCode + L" from the products that have it");
+    runlog::Log(L"removing patch " + patchCode + L" from the products that have it");
     DiscoverProducts(ProductRecord{}, targets);
     std::vector<ProductRecord> patched;
     for (const ProductRecord& record : ProductList()) {
@@ -120,7 +120,7 @@ InstallResult RunUninstall(const InstallSettings& settings) {
             patched.push_back(record);
         }
     }
-    messages::Log(L"products with the patch applied: " + std::to_wstring(patched.size()));
+    runlog::Log(L"products with the patch applied: " + std::to_wstring(patched.size()));
     if (patched.empty()) {
         holds.LetGo();
         messages::ShowMessage(messages::kNotInstalled);

@@ -1,11 +1,11 @@
 #include "messages/presenter.h"
 
 #include "messages/format.h"
-#include "messages/run_log.h"
 #include "payload/resource_store.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "platform/ui.h"
+#include "runlog/run_log.h"
 
 #include <vector>
 
@@ -106,9 +106,9 @@ std::wstring AnswerText(int answer) {
 // One line for every box, shown or not: what it was, in which language, and what came of it.
 void LogBox(std::wstring_view what, const std::wstring& text, const std::wstring& caption,
             const std::wstring& outcome) {
-    Log(L"box " + std::wstring(what) + L", language " +
-        std::to_wstring(payload::MessageLanguage()) + L", " + Quoted(caption) + L": " +
-        Quoted(text) + L"; " + outcome);
+    runlog::Log(L"box " + std::wstring(what) + L", language " +
+                std::to_wstring(payload::MessageLanguage()) + L", " + runlog::Quoted(caption) +
+                L": " + runlog::Quoted(text) + L"; " + outcome);
 }
 
 } // namespace
@@ -159,7 +159,8 @@ int SendBox(std::wstring_view what, std::uint32_t session, const std::wstring& t
                                            answer)) {
         const std::uint32_t error = platform::LastError();
         LogBox(where, text, caption,
-               L"not sent (" + (error == 0 ? L"no reason given" : DescribeError(error)) + L")");
+               L"not sent (" + (error == 0 ? L"no reason given" : runlog::DescribeError(error)) +
+                   L")");
         return kNotShown;
     }
     LogBox(where, text, caption, L"answer: " + AnswerText(answer));
@@ -168,7 +169,7 @@ int SendBox(std::wstring_view what, std::uint32_t session, const std::wstring& t
 
 void ShowMessage(MessageId id) {
     const bool shown = !g_quiet && g_seen;
-    if (!shown && !RunLogActive()) {
+    if (!shown && !runlog::RunLogActive()) {
         return;
     }
     // Read before anything else can overwrite it.

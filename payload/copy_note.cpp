@@ -1,7 +1,7 @@
 #include "payload/copy_note.h"
 
-#include "messages/run_log.h"
 #include "platform/system.h"
+#include "runlog/run_log.h"
 
 #include <string_view>
 #include <vector>
@@ -77,9 +77,9 @@ bool IsCopyName(std::wstring_view name) {
 
 void DeleteNote(platform::File& note, const std::wstring& path) {
     if (platform::DeleteOpenFile(note, path)) {
-        messages::Log(L"removed " + messages::Quoted(path) + L", the note of a run that ended");
+        runlog::Log(L"removed " + runlog::Quoted(path) + L", the note of a run that ended");
     } else {
-        messages::LogFailure(L"removing the note " + messages::Quoted(path), platform::LastError());
+        runlog::LogFailure(L"removing the note " + runlog::Quoted(path), platform::LastError());
     }
 }
 
@@ -110,20 +110,19 @@ void RemoveNoted(const std::wstring& folder, const std::wstring& noteName) {
     std::uint64_t size = 0;
     if (platform::IsLink(copy) || !platform::IdentifyFile(copy, id) || !(id == noted.id) ||
         !platform::FileSize(copy, size) || size != noted.size) {
-        messages::Log(L"left alone: " + messages::Quoted(copyPath) +
-                      L", not the copy its note names (another file has the name now)");
+        runlog::Log(L"left alone: " + runlog::Quoted(copyPath) +
+                    L", not the copy its note names (another file has the name now)");
         DeleteNote(note, notePath);
         return;
     }
     if (platform::DeleteOpenFile(copy, copyPath)) {
-        messages::Log(L"removed " + messages::Quoted(copyPath) + L", the copy of the patch (" +
-                      std::to_wstring(size) + L" bytes) that a run that ended left behind");
+        runlog::Log(L"removed " + runlog::Quoted(copyPath) + L", the copy of the patch (" +
+                    std::to_wstring(size) + L" bytes) that a run that ended left behind");
         copy.Close();
         DeleteNote(note, notePath);
     } else {
-        messages::LogFailure(L"removing the copy a run that ended left, " +
-                                 messages::Quoted(copyPath),
-                             platform::LastError());
+        runlog::LogFailure(L"removing the copy a run that ended left, " + runlog::Quoted(copyPath),
+                           platform::LastError());
     }
 }
 
@@ -140,15 +139,13 @@ bool CopyNote::Write(const std::wstring& copyPath, const platform::FileId& copy,
     platform::OpenResult result;
     file_ = platform::OpenFileForWriting(path, platform::OpenMode::CreateNewHeld, result);
     if (!file_.IsOpen()) {
-        messages::LogFailure(L"noting the copy in " + messages::Quoted(path),
-                             platform::LastError());
+        runlog::LogFailure(L"noting the copy in " + runlog::Quoted(path), platform::LastError());
         return false;
     }
     path_ = path;
     const std::string text = NoteText(copy, size);
     if (!platform::WriteToFile(file_, text.data(), text.size())) {
-        messages::LogFailure(L"noting the copy in " + messages::Quoted(path),
-                             platform::LastError());
+        runlog::LogFailure(L"noting the copy in " + runlog::Quoted(path), platform::LastError());
         Remove();
         return false;
     }
@@ -161,8 +158,7 @@ void CopyNote::Remove() {
     }
     const std::uint32_t error = platform::LastError();
     if (!platform::DeleteOpenFile(file_, path_)) {
-        messages::LogFailure(L"removing the note " + messages::Quoted(path_),
-                             platform::LastError());
+        runlog::LogFailure(L"removing the note " + runlog::Quoted(path_), platform::LastError());
     }
     file_.Close();
     path_.clear();
@@ -171,8 +167,8 @@ void CopyNote::Remove() {
 
 void CopyNote::Keep() {
     if (file_.IsOpen()) {
-        messages::Log(L"the note " + messages::Quoted(path_) +
-                      L" stays, so that the next run removes the copy");
+        runlog::Log(L"the note " + runlog::Quoted(path_) +
+                    L" stays, so that the next run removes the copy");
     }
     file_.Close();
     path_.clear();

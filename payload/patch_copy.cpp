@@ -1,12 +1,12 @@
 #include "payload/patch_copy.h"
 
-#include "messages/run_log.h"
 #include "payload/extract_patch.h"
 #include "payload/package_reader.h"
 #include "payload/resource_store.h"
 #include "payload/temp_name.h"
 #include "platform/msi.h"
 #include "platform/system.h"
+#include "runlog/run_log.h"
 
 #include <algorithm>
 #include <cstring>
@@ -54,9 +54,8 @@ bool PatchCopy::Make() {
         RemoveLeftCopies(TempNameDirectory(temp));
     }
     if (!ExtractPatch(path_, &written_, &note_)) {
-        messages::LogFailure(L"extracting the patch to a new temporary file " +
-                                 messages::Quoted(path_),
-                             platform::LastError());
+        runlog::LogFailure(L"extracting the patch to a new temporary file " + runlog::Quoted(path_),
+                           platform::LastError());
         path_.clear();
         return false;
     }
@@ -64,8 +63,8 @@ bool PatchCopy::Make() {
     // Windows Installer resolves a relative PATCH= against its own folder, not ours.
     std::wstring fullPath;
     if (!platform::FullPathName(path_, kFullPathCapacity, fullPath)) {
-        messages::LogFailure(L"making the full path of " + messages::Quoted(path_),
-                             platform::LastError());
+        runlog::LogFailure(L"making the full path of " + runlog::Quoted(path_),
+                           platform::LastError());
         Remove();
         return false;
     }
@@ -73,7 +72,7 @@ bool PatchCopy::Make() {
 
     hold_ = platform::OpenFileHeldForReading(path_);
     if (!hold_.IsOpen()) {
-        messages::LogFailure(L"holding the copy " + messages::Quoted(path_), platform::LastError());
+        runlog::LogFailure(L"holding the copy " + runlog::Quoted(path_), platform::LastError());
         Remove();
         return false;
     }
@@ -81,15 +80,15 @@ bool PatchCopy::Make() {
     // the one we wrote and hold exactly the package.
     platform::FileId held;
     if (!platform::IdentifyFile(hold_, held) || !(held == written_) || !IsEmbeddedPackage(hold_)) {
-        messages::LogFailure(L"checking the copy " + messages::Quoted(path_) +
-                                 L" against the embedded package (it was changed or replaced)",
-                             kErrorFileCorrupt);
+        runlog::LogFailure(L"checking the copy " + runlog::Quoted(path_) +
+                               L" against the embedded package (it was changed or replaced)",
+                           kErrorFileCorrupt);
         Remove();
         platform::SetLastError(kErrorFileCorrupt);
         return false;
     }
-    messages::Log(L"the copy " + messages::Quoted(path_) +
-                  L" is held and is the embedded package, byte for byte");
+    runlog::Log(L"the copy " + runlog::Quoted(path_) +
+                L" is held and is the embedded package, byte for byte");
     return true;
 }
 
@@ -100,12 +99,12 @@ void PatchCopy::Remove() {
     const std::uint32_t error = platform::LastError();
     hold_.Close();
     if (platform::DeleteFileIfSame(path_, written_)) {
-        messages::Log(L"the copy " + messages::Quoted(path_) + L" is deleted");
+        runlog::Log(L"the copy " + runlog::Quoted(path_) + L" is deleted");
         note_.Remove();
     } else {
-        messages::LogFailure(L"deleting the copy " + messages::Quoted(path_) +
-                                 L" (a name that now leads to another file is left alone)",
-                             platform::LastError());
+        runlog::LogFailure(L"deleting the copy " + runlog::Quoted(path_) +
+                               L" (a name that now leads to another file is left alone)",
+                           platform::LastError());
         note_.Keep();
     }
     made_ = false;

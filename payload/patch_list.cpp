@@ -1,11 +1,11 @@
 #include "payload/patch_list.h"
 
-#include "messages/run_log.h"
 #include "payload/patch_copy.h"
 #include "payload/patch_summary.h"
 #include "payload/resource_store.h"
 #include "platform/files.h"
 #include "platform/system.h"
+#include "runlog/run_log.h"
 
 namespace payload {
 namespace {
@@ -76,8 +76,8 @@ PatchListOutcome AppendPatchList(std::wstring& name) {
     platform::File file =
         platform::OpenFileForWriting(name, platform::OpenMode::OpenOrCreate, opened);
     if (!file.IsOpen()) {
-        messages::LogFailure(L"/p: opening the patch list " + messages::Quoted(name),
-                             platform::LastError());
+        runlog::LogFailure(L"/p: opening the patch list " + runlog::Quoted(name),
+                           platform::LastError());
         outcome.message = messages::kNoPatchList;
         return outcome;
     }
@@ -89,7 +89,7 @@ PatchListOutcome AppendPatchList(std::wstring& name) {
             continue;
         case RecordOutcome::Missing:
             if (id == kFirstRecordId) {
-                messages::Log(L"/p: the pack carries no patch-list record (206)");
+                runlog::Log(L"/p: the pack carries no patch-list record (206)");
                 outcome.message = messages::kNoPatchList;
             } else {
                 outcome.complete = true;
@@ -97,9 +97,9 @@ PatchListOutcome AppendPatchList(std::wstring& name) {
             return outcome;
         case RecordOutcome::Failed:
             outcome.error = platform::LastError();
-            messages::LogFailure(L"/p: adding record " + std::to_wstring(id) + L" to " +
-                                     messages::Quoted(name) + L" (the record is taken out again)",
-                                 outcome.error);
+            runlog::LogFailure(L"/p: adding record " + std::to_wstring(id) + L" to " +
+                                   runlog::Quoted(name) + L" (the record is taken out again)",
+                               outcome.error);
             outcome.message = messages::kInstallFailed;
             return outcome;
         }

@@ -1,8 +1,8 @@
 #include "payload/patch_summary.h"
 
-#include "messages/run_log.h"
 #include "payload/patch_copy.h"
 #include "platform/system.h"
+#include "runlog/run_log.h"
 
 #include <algorithm>
 #include <vector>
@@ -68,7 +68,7 @@ bool ReadOwnPatchTargets(std::wstring& targets) {
     PatchCopy copy;
     const bool read = copy.Make() && ReadPatchTargets(copy.Path(), targets);
     if (!read && !copy.Path().empty()) {
-        messages::LogFailure(L"/i: reading the patch's target list", platform::LastError());
+        runlog::LogFailure(L"/i: reading the patch's target list", platform::LastError());
     }
     return read;
 }

@@ -3,9 +3,9 @@
 #include "install/busy_waits.h"
 #include "install/run_install.h"
 #include "messages/presenter.h"
-#include "messages/run_log.h"
 #include "platform/host/simulation.h"
 #include "platform/system.h"
+#include "runlog/run_log.h"
 #include "test_support.h"
 
 namespace {
@@ -25,11 +25,11 @@ class BusyWaits : public testing_support::FreshProcess {
         FreshProcess::SetUp();
         TheSimulation().products[kDe].properties = {
             {L"VersionString", L"8.1.0.4"}, {L"ProductName", L"Corvath"}, {L"Language", L"1033"}};
-        messages::StartRunLog(testing_support::Wide((scratch_ / "run.log").string()),
-                              messages::LogOpening::CreateNew, error_);
+        runlog::StartRunLog(testing_support::Wide((scratch_ / "run.log").string()),
+                            runlog::LogOpening::CreateNew, error_);
     }
     void TearDown() override {
-        messages::StopRunLog();
+        runlog::StopRunLog();
         FreshProcess::TearDown();
     }
     // Held by another process for `seconds` from now; abandoned at the end when `abandoned`.

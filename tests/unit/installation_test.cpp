@@ -4,10 +4,10 @@
 #include "install/host_guard.h"
 #include "install/run_install.h"
 #include "messages/presenter.h"
-#include "messages/run_log.h"
 #include "payload/resource_store.h"
 #include "payload/temp_name.h"
 #include "platform/host/simulation.h"
+#include "runlog/run_log.h"
 #include "test_support.h"
 
 #include <fstream>
@@ -228,10 +228,10 @@ TEST_F(Installation, ARestartStartedByTheInstallerEndsTheRun) {
     TheSimulation().products[kA] = restarting;
     TheSimulation().products[kB] = Product(L"8.1.0.4", L"1033");
     std::uint32_t error = 0;
-    messages::StartRunLog(testing_support::Wide((scratch_ / "run.log").string()),
-                          messages::LogOpening::CreateNew, error);
+    runlog::StartRunLog(testing_support::Wide((scratch_ / "run.log").string()),
+                        runlog::LogOpening::CreateNew, error);
     const install::InstallResult result = install::RunInstall();
-    messages::StopRunLog();
+    runlog::StopRunLog();
     EXPECT_EQ(result.exitCode, 1641u);
     ASSERT_EQ(TheSimulation().configureCalls.size(), 1u) << "nothing is changed under a restart";
     const std::vector<char> log = testing_support::ReadFileBytes(scratch_ / "run.log");

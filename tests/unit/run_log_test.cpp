@@ -1,9 +1,9 @@
 // The run log of whole runs against the simulated machine, the switches it brought, and /?.
 #include "app/entry.h"
 #include "app/logging.h"
-#include "messages/run_log.h"
 #include "payload/resource_store.h"
 #include "platform/host/simulation.h"
+#include "runlog/run_log.h"
 #include "test_support.h"
 
 #include <ctime>
@@ -214,8 +214,8 @@ TEST_F(RunLog, HelpShowsTheSwitchesEvenWhenQuietAndDoesNothingElse) {
 TEST(RunLogText, NamesQuotingAndUtf8) {
     EXPECT_EQ(app::DefaultLogName(L"8.2.0.5", {2026, 3, 4, 5, 6, 7, 890}),
               L"corvath-sp-8.2.0.5-20260304-050607.log");
-    EXPECT_EQ(messages::Quoted(L"a\"b\\c\r\nd"), L"\"a\\\"b\\c\\r\\nd\"");
-    EXPECT_EQ(messages::Utf8(L"\u00e9\u65e5\U0001F600"), "\xC3\xA9\xE6\x97\xA5\xF0\x9F\x98\x80");
+    EXPECT_EQ(runlog::Quoted(L"a\"b\\c\r\nd"), L"\"a\\\"b\\c\\r\\nd\"");
+    EXPECT_EQ(runlog::Utf8(L"\u00e9\u65e5\U0001F600"), "\xC3\xA9\xE6\x97\xA5\xF0\x9F\x98\x80");
 }
 
 } // namespace

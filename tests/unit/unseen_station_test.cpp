@@ -5,9 +5,9 @@
 #include "install/host_guard.h"
 #include "install/run_install.h"
 #include "install/uninstall.h"
-#include "messages/run_log.h"
 #include "platform/host/simulation.h"
 #include "platform/ui.h"
+#include "runlog/run_log.h"
 #include "test_support.h"
 
 namespace {

@@ -1,11 +1,11 @@
-#include "messages/run_log.h"
+#include "runlog/run_log.h"
 
 #include "platform/files.h"
 #include "platform/system.h"
 
 #include <cstdio>
 
-namespace messages {
+namespace runlog {
 namespace {
 
 platform::File g_log;
@@ -111,4 +111,4 @@ std::wstring DescribeError(std::uint32_t error) {
     return L"error " + std::to_wstring(error) + (text.empty() ? L"" : L", " + text);
 }
 
-} // namespace messages
+} // namespace runlog

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace messages {
+namespace runlog {
 
 enum class LogOpening {
     CreateNew, // a name in a shared folder: never one that exists, never through a link
@@ -39,4 +39,4 @@ std::wstring Quoted(std::wstring_view value);
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 using platform::Utf8;
 
-} // namespace messages
+} // namespace runlog
