@@ -19,7 +19,59 @@ set(CORVATH_SP_SIGN_PKCS12 "" CACHE FILEPATH
 set(CORVATH_SP_SIGN_TIMESTAMP_URL "" CACHE STRING
   "RFC 3161 time-stamp server for the signature (optional)")
 
-include(${CMAKE_CURRENT_LIST_DIR}/PackChecks.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/PatchDigest.cmake) # corvath_check_patch
+
+# The pack checker (msp/) reads the patch when the pack is configured and again whenever it is
+# built. It is built here, for this machine, with the generator of this build but never its
+# cross toolchain; every configure brings it up to date, and a change to msp/ reconfigures.
+function(corvath_build_pack_checker out_var)
+  set(source_dir ${CMAKE_SOURCE_DIR}/msp)
+  set(binary_dir ${CMAKE_BINARY_DIR}/pack-check)
+  set(configure -S ${source_dir} -B ${binary_dir} -G ${CMAKE_GENERATOR})
+  if(CMAKE_GENERATOR_PLATFORM)
+    list(APPEND configure -A ${CMAKE_GENERATOR_PLATFORM})
+  endif()
+  if(CMAKE_GENERATOR_TOOLSET)
+    list(APPEND configure -T ${CMAKE_GENERATOR_TOOLSET})
+  endif()
+  if(CMAKE_MAKE_PROGRAM)
+    list(APPEND configure -DCMAKE_MAKE_PROGRAM=${CMAKE_MAKE_PROGRAM})
+  endif()
+  set(build --build ${binary_dir} --target corvath-pack-check)
+  set(program_dir ${binary_dir})
+  get_property(multi_config GLOBAL PROPERTY GENERATOR_IS_MULTI_CONFIG)
+  if(multi_config)
+    list(APPEND build --config Release)
+    set(program_dir ${binary_dir}/Release)
+  else()
+    list(APPEND configure -DCMAKE_BUILD_TYPE=Release)
+  endif()
+  # A toolchain file named in the environment would make it a cross build too.
+  foreach(step IN ITEMS configure build)
+    execute_process(
+      COMMAND ${CMAKE_COMMAND} -E env --unset=CMAKE_TOOLCHAIN_FILE ${CMAKE_COMMAND} ${${step}}
+      OUTPUT_VARIABLE log ERROR_VARIABLE log RESULT_VARIABLE status)
+    if(NOT status EQUAL 0)
+      message(FATAL_ERROR "The pack checker (msp/) did not ${step}:\n${log}")
+    endif()
+  endforeach()
+  file(GLOB_RECURSE sources ${source_dir}/*)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${sources})
+  set(suffix "")
+  if(CMAKE_HOST_WIN32)
+    set(suffix .exe)
+  endif()
+  set(${out_var} ${program_dir}/corvath-pack-check${suffix} PARENT_SCOPE)
+endfunction()
+
+# CORVATH_SP_APPLICABLE_VERSIONS: one or more four-part versions, each followed by a comma.
+function(corvath_check_applicable_versions value)
+  if(NOT value MATCHES "^([0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+,)+$")
+    message(FATAL_ERROR " CORVATH_SP_APPLICABLE_VERSIONS \"${value}\": must be one or more "
+      "four-part versions, each followed by a comma (8.1.0.4, or 8.1.0.4,8.1.0.5,); a version "
+      "without its comma is never compared, and every product would get 308")
+  endif()
+endfunction()
 
 # corvath_sign_pack(TARGET): signs the target's file after every link, when a certificate is set.
 function(corvath_sign_pack target)
@@ -86,10 +138,10 @@ function(corvath_configure_pack)
 
   # What a pack is built from is checked now, and again whenever the pack is built.
   corvath_check_applicable_versions("${CORVATH_SP_APPLICABLE_VERSIONS}")
+  corvath_build_pack_checker(checker)
   if(CORVATH_SP_PATCH)
     get_filename_component(patch "${CORVATH_SP_PATCH}" ABSOLUTE)
-    corvath_check_patch("${patch}" CORVATH_SP_PATCH patch_code removable)
-    corvath_note_removability("${patch}" CORVATH_SP_PATCH ${removable})
+    corvath_check_patch("${checker}" "${patch}" CORVATH_SP_PATCH patch_code)
     set(patch_option CORVATH_SP_PATCH)
     set(makers "")
   else()
@@ -141,10 +193,9 @@ function(corvath_configure_pack)
 
   set(digest_header ${include_dir}/patch_digest.h)
   add_custom_command(OUTPUT ${digest_header}
-    COMMAND ${CMAKE_COMMAND} -DPATCH=${patch} -DWHAT=${patch_option} -DOUT=${digest_header}
-      -P ${CMAKE_SOURCE_DIR}/cmake/PatchDigest.cmake
-    DEPENDS ${patch} ${CMAKE_SOURCE_DIR}/cmake/PatchDigest.cmake
-      ${CMAKE_SOURCE_DIR}/cmake/PackChecks.cmake
+    COMMAND ${CMAKE_COMMAND} -DCHECKER=${checker} -DPATCH=${patch} -DWHAT=${patch_option}
+      -DOUT=${digest_header} -P ${CMAKE_SOURCE_DIR}/cmake/PatchDigest.cmake
+    DEPENDS ${patch} ${checker} ${CMAKE_SOURCE_DIR}/cmake/PatchDigest.cmake
     COMMENT "Checking the patch to embed, and taking its SHA-256"
     VERBATIM)
 
