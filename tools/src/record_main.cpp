@@ -2,7 +2,8 @@
 // can supply.
 #include "file_io.h"
 #include "patch_record.h"
-#include "patch_summary_reader.h"
+
+#include "msp/patch_summary.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -77,12 +78,13 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    auto summary = read_patch_summary(options.msp, error);
-    if (!summary)
-        return fail(error);
-    if (!summary->targets || summary->targets->empty())
+    const auto read = corvath::msp::read_patch_summary(options.msp);
+    if (!read.ok())
+        return fail(options.msp + ": " + read.failure);
+    const corvath::msp::PatchSummary& summary = read.value;
+    if (!summary.targets || summary.targets->empty())
         return fail(options.msp + " names no target product (summary property 7)");
-    if (!summary->revision)
+    if (!summary.revision)
         return fail(options.msp + " has no patch code (summary property 9)");
 
     std::error_code ec;
@@ -91,10 +93,10 @@ int main(int argc, char** argv) {
         return fail("cannot size " + options.msp + ": " + ec.message());
 
     PatchRecordFields fields;
-    fields.product_code = first_list_entry(*summary->targets);
+    fields.product_code = summary.targets->substr(0, summary.targets->find(';'));
     fields.version = options.version;
     fields.title = options.title;
-    fields.patch_code = summary->revision->substr(0, 38);
+    fields.patch_code = summary.revision->substr(0, 38);
     fields.package_size = size;
     fields.description = options.description;
     auto record = format_patch_record(fields, error);
