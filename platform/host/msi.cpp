@@ -1,10 +1,10 @@
-// Windows Installer's summary calls over real compound files, read with the same library code
-// that builds the sample patch.
+// Windows Installer's summary calls over real compound files, read with the reader the pack's
+// build checks its patch with (msp/).
 #include "platform/msi.h"
 #include "platform/files.h"
 #include "platform/system.h"
 
-#include "patch_summary_reader.h"
+#include "msp/patch_summary.h"
 #include "platform/host/simulation.h"
 
 #include <cstdlib>
@@ -21,8 +21,8 @@ constexpr std::uint32_t kErrorUnknownProperty = 1608;
 constexpr unsigned kPropertyTemplate = 7;
 constexpr unsigned kPropertyRevision = 9;
 
-std::map<MsiHandle, corvath::patchkit::PatchSummary>& OpenSummaries() {
-    static std::map<MsiHandle, corvath::patchkit::PatchSummary> summaries;
+std::map<MsiHandle, corvath::msp::PatchSummary>& OpenSummaries() {
+    static std::map<MsiHandle, corvath::msp::PatchSummary> summaries;
     return summaries;
 }
 
@@ -39,14 +39,13 @@ std::string Narrow(const std::wstring& text) {
 } // namespace
 
 std::uint32_t MsiOpenSummary(const std::wstring& fullPath, MsiHandle& handle) {
-    std::string error;
-    auto summary = corvath::patchkit::read_patch_summary(Narrow(fullPath), error);
-    if (!summary) {
+    auto summary = corvath::msp::read_patch_summary(Narrow(fullPath));
+    if (!summary.ok()) {
         handle = 0;
         return kErrorOpenFailed;
     }
     handle = g_nextHandle++;
-    OpenSummaries().emplace(handle, std::move(*summary));
+    OpenSummaries().emplace(handle, std::move(summary.value));
     return kErrorSuccess;
 }
 

@@ -1,6 +1,5 @@
 // The edge packages: summary property 7 around the reader's buffer sizes, absent, with an
 // empty entry; and files that are no patch at all.
-#include "patch_summary_reader.h"
 #include "sample_reading.h"
 
 #include <gtest/gtest.h>
@@ -57,9 +56,8 @@ TEST(EdgePackages, EmptyEntrySitsBetweenTwoRealCodes) {
 }
 
 TEST(EdgePackages, BrokenFilesAreNotReadableAsPatches) {
-    std::string error;
-    EXPECT_FALSE(corvath::patchkit::read_patch_summary(sample_path("edge-not-cfb.msp"), error));
-    EXPECT_FALSE(corvath::patchkit::read_patch_summary(sample_path("edge-truncated.msp"), error));
+    EXPECT_FALSE(summary_of("edge-not-cfb.msp"));
+    EXPECT_FALSE(summary_of("edge-truncated.msp"));
 
     const auto sample = read_file(sample_path("corvath-sp-sample.msp"));
     const auto truncated = read_file(sample_path("edge-truncated.msp"));
