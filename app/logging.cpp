@@ -5,7 +5,6 @@
 #include "payload/temp_name.h"
 #include "payload/version_info.h"
 #include "platform/files.h"
-#include "platform/msi.h"
 #include "platform/system.h"
 #include "runlog/run_log.h"
 

@@ -114,6 +114,10 @@ std::wstring CurrentDriveRoot();
 bool ListFiles(const std::wstring& folder, const std::wstring& prefix, const std::wstring& suffix,
                std::size_t limit, std::vector<std::wstring>& names);
 
+// GetFullPathNameW into `capacity` characters, terminator included. False when the path
+// cannot be resolved or its full form does not fit.
+bool FullPathName(const std::wstring& path, std::size_t capacity, std::wstring& fullPath);
+
 // The temporary directory, normally ending in a separator. False when it cannot be had or
 // would not fit 1024 characters with its terminator.
 bool TempDirectory(std::wstring& directory);

@@ -65,8 +65,4 @@ std::uint32_t MsiPatchInfoIn(InstallContext context, const std::wstring& patchCo
 std::uint32_t MsiRemovePatch(const std::wstring& patchCode, const std::wstring& productCode,
                              const std::wstring& properties);
 
-// GetFullPathNameW into `capacity` characters, terminator included. False when the path
-// cannot be resolved or its full form does not fit.
-bool FullPathName(const std::wstring& path, std::size_t capacity, std::wstring& fullPath);
-
 } // namespace platform

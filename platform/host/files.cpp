@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -297,6 +298,28 @@ bool TempDirectory(std::wstring& directory) {
         return false;
     }
     directory = found;
+    return true;
+}
+
+bool FullPathName(const std::wstring& path, std::size_t capacity, std::wstring& fullPath) {
+    if (path.empty()) {
+        return false;
+    }
+    // As GetFullPathNameW: against the current directory, with "." and ".." worked out.
+    std::error_code error;
+    std::filesystem::path full(Utf8(path));
+    if (full.is_relative()) {
+        full = std::filesystem::current_path(error) / full;
+        if (error) {
+            return false;
+        }
+    }
+    const std::wstring text = FromUtf8(full.lexically_normal().string());
+    if (text.size() >= capacity) {
+        SetLastError(206); // ERROR_FILENAME_EXCED_RANGE
+        return false;
+    }
+    fullPath = text;
     return true;
 }
 

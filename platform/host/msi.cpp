@@ -1,5 +1,6 @@
-// Windows Installer's summary calls over real compound files, read with the reader the pack's
-// build checks its patch with (msp/).
+// The simulated machine's Windows Installer: its products and the patches applied to them,
+// and summaries of real compound files, read with the reader the pack's build checks its patch
+// with (msp/).
 #include "platform/msi.h"
 #include "platform/files.h"
 #include "platform/system.h"
@@ -7,8 +8,6 @@
 #include "msp/patch_summary.h"
 #include "platform/host/simulation.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <string>
 
@@ -20,6 +19,7 @@ constexpr std::uint32_t kErrorInvalidHandle = 6;
 constexpr std::uint32_t kErrorUnknownProperty = 1608;
 constexpr unsigned kPropertyTemplate = 7;
 constexpr unsigned kPropertyRevision = 9;
+constexpr int kStateUnknown = -1;
 
 std::map<MsiHandle, corvath::msp::PatchSummary>& OpenSummaries() {
     static std::map<MsiHandle, corvath::msp::PatchSummary> summaries;
@@ -28,18 +28,10 @@ std::map<MsiHandle, corvath::msp::PatchSummary>& OpenSummaries() {
 
 MsiHandle g_nextHandle = 1;
 
-std::string Narrow(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) {
-        out.push_back(static_cast<char>(c < 0x80 ? c : '?'));
-    }
-    return out;
-}
-
 } // namespace
 
 std::uint32_t MsiOpenSummary(const std::wstring& fullPath, MsiHandle& handle) {
-    auto summary = corvath::msp::read_patch_summary(Narrow(fullPath));
+    auto summary = corvath::msp::read_patch_summary(Utf8(fullPath));
     if (!summary.ok()) {
         handle = 0;
         return kErrorOpenFailed;
@@ -92,26 +84,106 @@ void MsiClose(MsiHandle handle) {
     OpenSummaries().erase(handle);
 }
 
-bool FullPathName(const std::wstring& path, std::size_t capacity, std::wstring& fullPath) {
-    if (path.empty()) {
-        return false;
+int MsiProductState(const std::wstring& productCode) {
+    host::Simulation& simulation = host::TheSimulation();
+    simulation.productQueries.push_back(productCode);
+    const auto found = simulation.products.find(productCode);
+    return found == simulation.products.end() ? kStateUnknown : found->second.state;
+}
+
+std::uint32_t MsiProductInfo(const std::wstring& productCode, const wchar_t* property,
+                             wchar_t* buffer, std::uint32_t& length) {
+    const auto product = host::TheSimulation().products.find(productCode);
+    if (product == host::TheSimulation().products.end()) {
+        return kErrorUnknownProduct;
     }
-    // As GetFullPathNameW: against the current directory, with "." and ".." worked out.
-    std::error_code error;
-    std::filesystem::path full(Narrow(path));
-    if (full.is_relative()) {
-        full = std::filesystem::current_path(error) / full;
-        if (error) {
-            return false;
-        }
+    const auto value = product->second.properties.find(property);
+    if (value == product->second.properties.end()) {
+        return kErrorUnknownProperty;
     }
-    const std::string text = full.lexically_normal().string();
-    if (text.size() >= capacity) {
-        SetLastError(206); // ERROR_FILENAME_EXCED_RANGE
-        return false;
+    if (value->second.size() >= length) {
+        length = static_cast<std::uint32_t>(value->second.size());
+        return kErrorMoreData;
     }
-    fullPath.assign(text.begin(), text.end());
-    return true;
+    value->second.copy(buffer, value->second.size());
+    buffer[value->second.size()] = L'\0';
+    length = static_cast<std::uint32_t>(value->second.size());
+    return kErrorSuccess;
+}
+
+std::uint32_t MsiSetUiLevel(std::uint32_t level) {
+    const std::uint32_t previous = host::TheSimulation().uiLevel;
+    host::TheSimulation().uiLevel = level;
+    return previous;
+}
+
+std::uint32_t MsiEnableVerboseLog(const std::wstring& path) {
+    host::TheSimulation().installerLogs.push_back(path);
+    return kErrorSuccess;
+}
+
+std::uint32_t MsiApplyToProduct(const std::wstring& productCode, const std::wstring& commandLine) {
+    host::Simulation& simulation = host::TheSimulation();
+    const auto installerMutex = simulation.mutexes.find(L"Global\\_MSIExecute");
+    simulation.configureCalls.push_back(
+        {productCode, commandLine, simulation.uiLevel, simulation.threadLocale,
+         installerMutex != simulation.mutexes.end() && installerMutex->second.ownedByUs > 0});
+    const auto product = simulation.products.find(productCode);
+    if (product == simulation.products.end()) {
+        return kErrorUnknownProduct;
+    }
+    std::deque<std::uint32_t>& first = product->second.firstResults;
+    if (!first.empty()) {
+        const std::uint32_t result = first.front();
+        first.pop_front();
+        return result;
+    }
+    return product->second.configureResult;
+}
+
+std::uint32_t MsiPatchInfoIn(InstallContext context, const std::wstring& patchCode,
+                             const std::wstring& productCode, const wchar_t* property,
+                             std::wstring& value) {
+    const auto product = host::TheSimulation().products.find(productCode);
+    if (product == host::TheSimulation().products.end()) {
+        return kErrorUnknownProduct;
+    }
+    const auto error = product->second.contextErrors.find(static_cast<unsigned>(context));
+    if (error != product->second.contextErrors.end()) {
+        return error->second;
+    }
+    const auto patch = product->second.patches.find(patchCode);
+    if (patch == product->second.patches.end() ||
+        patch->second.context != static_cast<unsigned>(context)) {
+        return kErrorUnknownPatch;
+    }
+    const std::wstring name = property;
+    value = name == L"State"           ? patch->second.state
+            : name == L"Uninstallable" ? patch->second.uninstallable
+                                       : std::wstring();
+    return kErrorSuccess;
+}
+
+std::uint32_t MsiRemovePatch(const std::wstring& patchCode, const std::wstring& productCode,
+                             const std::wstring& properties) {
+    host::Simulation& simulation = host::TheSimulation();
+    simulation.removeCalls.push_back(
+        {patchCode, productCode, properties, simulation.uiLevel, simulation.threadLocale});
+    const auto product = simulation.products.find(productCode);
+    if (product == simulation.products.end()) {
+        return kErrorUnknownProduct;
+    }
+    host::InstalledProduct& installed = product->second;
+    std::uint32_t result = installed.removeResult;
+    if (!installed.firstRemoveResults.empty()) {
+        result = installed.firstRemoveResults.front();
+        installed.firstRemoveResults.pop_front();
+    }
+    const bool succeeded = result == 0 || result == 1641 || result == 3010;
+    if (succeeded && !installed.removalLeavesPatch) {
+        installed.patches.erase(patchCode);
+    }
+    return result;
 }
 
 } // namespace platform

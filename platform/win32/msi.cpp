@@ -125,19 +125,4 @@ std::uint32_t MsiRemovePatch(const std::wstring& patchCode, const std::wstring& 
                                 properties.c_str());
 }
 
-bool FullPathName(const std::wstring& path, std::size_t capacity, std::wstring& fullPath) {
-    std::vector<wchar_t> buffer(capacity);
-    const DWORD length =
-        GetFullPathNameW(path.c_str(), static_cast<DWORD>(capacity), buffer.data(), nullptr);
-    if (length == 0) {
-        return false;
-    }
-    if (length >= capacity) {
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return false;
-    }
-    fullPath.assign(buffer.data(), length);
-    return true;
-}
-
 } // namespace platform

@@ -80,6 +80,18 @@ TEST_F(PatchSummary, TheProductListIsShownEvenWhenQuietAndItsCopyIsDeleted) {
     EXPECT_FALSE(std::filesystem::exists(scratch_ / "MSP2"));
 }
 
+TEST_F(PatchSummary, AFolderNamedBeyondAsciiHoldsTheCopyAndItsListIsRead) {
+    // As the environment hands it over: UTF-8 bytes.
+    const std::filesystem::path folder = scratch_ / "\xC3\x9C"
+                                                    "bergabe-\xE6\x97\xA5\xE6\x9C\xAC";
+    std::filesystem::create_directories(folder);
+    setenv("TMP", folder.c_str(), 1);
+    std::wstring targets;
+    ASSERT_TRUE(payload::ReadOwnPatchTargets(targets));
+    EXPECT_EQ(targets.size(), 857u);
+    EXPECT_TRUE(std::filesystem::is_empty(folder)) << "the copy is gone";
+}
+
 TEST_F(PatchSummary, AnUnusableTemporaryFolderShowsAnEmptyList) {
     setenv("TMP", std::string(1100, 'd').c_str(), 1);
     app::ShowPatchTargets();
