@@ -15,6 +15,43 @@
 #include "runlog/run_log.h"
 
 namespace app {
+namespace {
+
+// /e, /p, /i and /uninstall, each if asked, in that order. Each job runs whatever became of the
+// one before; any that failed fails the run.
+void RunSwitchJobs(RunOptions& options, const install::InstallSettings& settings,
+                   std::uint32_t& exitCode, std::wstring& reason) {
+    std::wstring failed;
+    if (options.extractRequested && !payload::ExtractPatch(options.extractPath)) {
+        runlog::LogFailure(L"/e: writing the patch to " + runlog::Quoted(options.extractPath),
+                           platform::LastError());
+        failed += L" /e";
+    }
+    if (options.patchListRequested) {
+        bool complete = false;
+        WritePatchList(options.patchListPath, &complete);
+        if (!complete) {
+            failed += L" /p";
+        }
+    }
+    if (options.listProductsRequested && !ShowPatchTargets()) {
+        failed += L" /i";
+    }
+    exitCode = failed.empty() ? install::kExitSuccess : install::kExitFailure;
+    reason = failed.empty() ? L"every job done" : L"failed:" + failed;
+    // Last of the jobs; a job that failed before it keeps its 1603, the first failure.
+    if (options.uninstallRequested) {
+        const install::InstallResult removal = install::RunUninstall(settings);
+        if (failed.empty()) {
+            exitCode = removal.exitCode;
+            reason = removal.reason;
+        } else {
+            reason += L"; /uninstall: " + std::wstring(removal.reason);
+        }
+    }
+}
+
+} // namespace
 
 int Dispatch(RunOptions& options) {
     const std::uint64_t startedAt = platform::MonotonicMicroseconds();
@@ -35,35 +72,7 @@ int Dispatch(RunOptions& options) {
         exitCode = result.exitCode;
         reason = result.reason;
     } else {
-        // Each job runs whatever became of the one before; any that failed fails the run.
-        std::wstring failed;
-        if (options.extractRequested && !payload::ExtractPatch(options.extractPath)) {
-            runlog::LogFailure(L"/e: writing the patch to " + runlog::Quoted(options.extractPath),
-                               platform::LastError());
-            failed += L" /e";
-        }
-        if (options.patchListRequested) {
-            bool complete = false;
-            WritePatchList(options.patchListPath, &complete);
-            if (!complete) {
-                failed += L" /p";
-            }
-        }
-        if (options.listProductsRequested && !ShowPatchTargets()) {
-            failed += L" /i";
-        }
-        exitCode = failed.empty() ? install::kExitSuccess : install::kExitFailure;
-        reason = failed.empty() ? L"every job done" : L"failed:" + failed;
-        // Last of the jobs; a job that failed before it keeps its 1603, the first failure.
-        if (options.uninstallRequested) {
-            const install::InstallResult removal = install::RunUninstall(settings);
-            if (failed.empty()) {
-                exitCode = removal.exitCode;
-                reason = removal.reason;
-            } else {
-                reason += L"; /uninstall: " + std::wstring(removal.reason);
-            }
-        }
+        RunSwitchJobs(options, settings, exitCode, reason);
     }
     install::ProductList().clear();
     FinishLogging(exitCode, reason, startedAt);

@@ -126,4 +126,13 @@ bool WaitForHostProgramClosed() {
     }
 }
 
+bool WaitForHostProgramClosed(RunTally& tally) {
+    if (WaitForHostProgramClosed()) {
+        return true;
+    }
+    tally.cancelled = true;
+    platform::SetLastError(kExitUserCancelled);
+    return false;
+}
+
 } // namespace install

@@ -1,6 +1,8 @@
 // Holds the installation until the host program is closed.
 #pragma once
 
+#include "install/exit_code.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -26,5 +28,10 @@ bool IsProcessRunning(const std::wstring& imageName);
 // Cancel, no answer in time, no session with a person in it, and a box that cannot be shown or
 // sent give false, so that the run never waits on an answer that cannot come.
 bool WaitForHostProgramClosed();
+
+// The same, for a run: a false marks the tally cancelled and leaves 1602 as the thread's last
+// error, the code the failure message shows (the box's own last error, 0 or 1400 without a
+// desktop, would mean nothing to the reader).
+bool WaitForHostProgramClosed(RunTally& tally);
 
 } // namespace install

@@ -44,6 +44,31 @@ void LogPatch() {
                 L" bytes, SHA-256 " + digest + L", patch code " + code);
 }
 
+// The pack's own work before any product: the copy of the patch, the versions the pack brings
+// and applies to (into `prototype`), and the patch's target list. False, with the tally's own
+// work failed, when any of them cannot be had.
+bool PrepareTheRun(payload::PatchCopy& copy, RunTally& tally, ProductRecord& prototype,
+                   std::wstring& targets) {
+    tally.ownWorkFailed = true; // until every step is through
+    if (!copy.Make()) {
+        return false;
+    }
+    LogPatch();
+    if (payload::LoadResString(messages::kTargetVersion, prototype.targetVersion,
+                               messages::kCatalogueCapacity) == 0 ||
+        payload::LoadResString(messages::kApplicableVersions, prototype.applicableVersions,
+                               messages::kCatalogueCapacity) == 0) {
+        runlog::Log(L"the pack carries no target version (700) or no applicable versions (900)");
+        return false;
+    }
+    if (!payload::ReadPatchTargets(copy.Path(), targets)) {
+        runlog::LogFailure(L"reading the patch's target list", platform::LastError());
+        return false;
+    }
+    tally.ownWorkFailed = false;
+    return true;
+}
+
 } // namespace
 
 std::uint32_t ApplyPatchToProduct(ProductRecord& record, const std::wstring& patchPath,
@@ -113,26 +138,11 @@ InstallResult RunInstall(const InstallSettings& settings) {
         return Stop(holds, tally, messages::kInstallFailed);
     }
 
-    tally.ownWorkFailed = true; // until the pack's own steps are through
-    payload::PatchCopy& copy = holds.copy;
-    if (!copy.Make()) {
-        return Stop(holds, tally, messages::kInstallFailed);
-    }
-    LogPatch();
     ProductRecord prototype;
-    if (payload::LoadResString(messages::kTargetVersion, prototype.targetVersion,
-                               messages::kCatalogueCapacity) == 0 ||
-        payload::LoadResString(messages::kApplicableVersions, prototype.applicableVersions,
-                               messages::kCatalogueCapacity) == 0) {
-        runlog::Log(L"the pack carries no target version (700) or no applicable versions (900)");
-        return Stop(holds, tally, messages::kInstallFailed);
-    }
     std::wstring targets;
-    if (!payload::ReadPatchTargets(copy.Path(), targets)) {
-        runlog::LogFailure(L"reading the patch's target list", platform::LastError());
+    if (!PrepareTheRun(holds.copy, tally, prototype, targets)) {
         return Stop(holds, tally, messages::kInstallFailed);
     }
-    tally.ownWorkFailed = false;
 
     DiscoverProducts(prototype, targets);
     std::vector<ProductRecord>& products = ProductList();
@@ -141,14 +151,11 @@ InstallResult RunInstall(const InstallSettings& settings) {
         tally.noTargetInstalled = true;
         return Stop(holds, tally, messages::kNoTargetProduct);
     }
-    if (!WaitForHostProgramClosed()) {
-        // The box's own last error (0, or 1400 without a desktop) would read as a meaningless
-        // code in the failure message: name the cancel instead, as the exit code does.
-        tally.cancelled = true;
-        platform::SetLastError(kExitUserCancelled);
+    if (!WaitForHostProgramClosed(tally)) {
         return Stop(holds, tally, messages::kInstallFailed);
     }
 
+    const payload::PatchCopy& copy = holds.copy;
     LendTemporaryFolder(copy.Path());
     InstallerLog installerLog(settings.installerLogStem);
     const ProductsOutcome outcome =

@@ -65,6 +65,21 @@ bool IsPatchApplied(const std::wstring& patchCode, const ProductRecord& record) 
     return state == kPatchApplied;
 }
 
+// The installed targets that have the patch applied.
+std::vector<ProductRecord> PatchedProducts(const std::wstring& patchCode,
+                                           const std::wstring& targets) {
+    runlog::Log(L"removing patch " + patchCode + L" from the products that have it");
+    DiscoverProducts(ProductRecord{}, targets);
+    std::vector<ProductRecord> patched;
+    for (const ProductRecord& record : ProductList()) {
+        if (IsPatchApplied(patchCode, record)) {
+            patched.push_back(record);
+        }
+    }
+    runlog::Log(L"products with the patch applied: " + std::to_wstring(patched.size()));
+    return patched;
+}
+
 } // namespace
 
 std::uint32_t RemovePatchFromProduct(const ProductRecord& record, const std::wstring& patchCode,
@@ -112,23 +127,13 @@ InstallResult RunUninstall(const InstallSettings& settings) {
     holds.copy.Remove();
     tally.ownWorkFailed = false;
 
-    runlog::Log(L"removing patch " + patchCode + L" from the products that have it");
-    DiscoverProducts(ProductRecord{}, targets);
-    std::vector<ProductRecord> patched;
-    for (const ProductRecord& record : ProductList()) {
-        if (IsPatchApplied(patchCode, record)) {
-            patched.push_back(record);
-        }
-    }
-    runlog::Log(L"products with the patch applied: " + std::to_wstring(patched.size()));
+    const std::vector<ProductRecord> patched = PatchedProducts(patchCode, targets);
     if (patched.empty()) {
         holds.LetGo();
         messages::ShowMessage(messages::kNotInstalled);
         return {true, kExitSuccess, L"the patch is applied to no product: nothing to remove"};
     }
-    if (!WaitForHostProgramClosed()) {
-        tally.cancelled = true;
-        platform::SetLastError(kExitUserCancelled);
+    if (!WaitForHostProgramClosed(tally)) {
         return Stop(holds, tally, messages::kRemovalFailed);
     }
 
