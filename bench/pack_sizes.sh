@@ -1,21 +1,24 @@
 #!/usr/bin/env bash
 # Packs of growing size under Wine. For each size: a sample patch of exactly that many bytes
 # (corvath-patch-builder --size: a real patch, its payload grown), a pack built from it, and a
-# prefix with Corvath 8.1.0.4 (German) installed. Per size, the medians of ROUNDS rounds:
+# prefix with Corvath 8.1.0.4 (German) installed. Per size, the median (min-max) of ROUNDS
+# rounds:
 #   - /e to a new file, against a plain copy of the same patch by a Windows program
-#     (bench/plain_copy.cpp) and, for reference, cp;
+#     (bench/plain_copy.cpp) and, for reference, cp; the three take turns at going first;
 #   - the default run (/q) on the installed product, against msiexec /p of the same patch, each
-#     on a fresh copy of the prefix, after the same warm-up;
-#   - the silent time from the start of the default run to its installer call (the run log's
-#     "installer command line" line);
+#     on a fresh copy of the prefix, after the same warm-up, taking turns at going first;
+#   - each of the two in phases: from its start to the installer call, the installer call, and
+#     from the call's return to the end of the process. The run's phases come from its own log
+#     (the installer command line, the installer result, the exit line); msiexec's from Wine's
+#     relay trace of MsiApplyPatchW (its verbose log counts in whole seconds);
 #   - the default run's peak memory (the maximum resident set of its process).
 #
-# Usage: bash bench/pack_sizes.sh [ROUNDS [SIZE...]]      (default: 5 16049664 536870912 1610612736)
+# Usage: bash bench/pack_sizes.sh [ROUNDS [SIZE...]]      (default: 7 16049664 536870912 1610612736)
 # Needs both presets built. CORVATH_BENCH_SOURCE builds the packs from another source tree (an
 # older commit's worktree, to compare); the patches, prefixes and yardsticks stay the same.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-rounds=${1:-5}
+rounds=${1:-7}
 shift || true
 sizes=("$@")
 ((${#sizes[@]})) || sizes=(16049664 536870912 1610612736)
@@ -39,6 +42,8 @@ de=$(target_code 1)
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+# "median (min-max)" of the numbers given.
+spread() { printf '%s\n' "$@" | sort -n | awk '{v[NR] = $1} END {printf "%s (%s-%s)", (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2, v[1], v[NR]}'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 # The local time of a run log line, in milliseconds since the epoch.
 log_ms() { date -d "$(cut -c1-23 <<<"$1")" +%s%3N; }
@@ -74,8 +79,41 @@ timed_write() {
     echo $(($(now_ms) - start))
 }
 
-printf '%-12s | %-24s | %-9s | %-33s | %-9s | %s\n' "patch bytes" "/e / plain copy (cp)" "ratio" \
-    "default run / msiexec /p" "ratio" "silent ms, peak MiB"
+# run_phases: the default run, timed; appends to run, before, call, after, tail, peak.
+run_phases() {
+    local start end command result finished
+    start=$(now_ms)
+    /usr/bin/time -f %M -o "$work/rss" wine "$pack" /q /log 'C:\run.log'
+    end=$(now_ms)
+    command=$(grep -m1 'installer command line' "$c/run.log") || die "the $size run reached no installer call"
+    result=$(grep -m1 'installer result' "$c/run.log") || die "the $size run has no installer result"
+    finished=$(grep -m1 'exit code' "$c/run.log") || die "the $size run has no exit line"
+    [[ $(probe_field "$de" VersionString) == 8.2.0.5 ]] || die "the $size run did not patch corvath-de"
+    run+=($((end - start)))
+    before+=($(($(log_ms "$command") - start)))
+    call+=($(($(log_ms "$result") - $(log_ms "$command"))))
+    after+=($((end - $(log_ms "$result"))))
+    tail+=($((end - $(log_ms "$finished"))))
+    peak+=($(($(cat "$work/rss") / 1024)))
+    rm -f "$c/run.log"
+}
+
+# msiexec_phases: msiexec /p of the patch, timed, its MsiApplyPatchW call from the relay trace;
+# appends to msiexec, msi_call, msi_outside.
+msiexec_phases() {
+    local start end trace=$work/msiexec.trace entered returned
+    start=$(now_ms)
+    WINEDEBUG=+timestamp,+relay wine msiexec /p "$(win_path "$patch")" /qn 2>"$trace"
+    end=$(now_ms)
+    [[ $(probe_field "$de" VersionString) == 8.2.0.5 ]] || die "msiexec /p of $size did not patch"
+    entered=$(grep -m1 'Call msi.MsiApplyPatchW' "$trace" | cut -d: -f1)
+    returned=$(grep -m1 'Ret  msi.MsiApplyPatchW' "$trace" | cut -d: -f1)
+    [[ -n $entered && -n $returned ]] || die "no MsiApplyPatchW in the trace of msiexec /p"
+    msiexec+=($((end - start)))
+    msi_call+=($(awk -v a="$entered" -v b="$returned" 'BEGIN {printf "%d", (b - a) * 1000}'))
+    msi_outside+=($((end - start - msi_call[${#msi_call[@]} - 1])))
+}
+
 for size in "${sizes[@]}"; do
     patch_dir=$work/patch-$size
     if [[ ! -f $patch_dir/corvath-sp-sample.msp ]]; then
@@ -93,9 +131,13 @@ for size in "${sizes[@]}"; do
 
     fresh_prefix "sizes-$size"
     msi_install "$(sample_file corvath-de.msi)" 2>/dev/null
+    # Relay tracing of the one call msiexec /p makes, when the trace is asked for.
+    wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d 'msi.MsiApplyPatchW' \
+        /f >/dev/null 2>&1
     save_prefix sizes-de
     c=$WINEPREFIX/drive_c
-    extract=() copy=() cp_ms=() run=() msiexec=() silent=() peak=()
+    extract=() copy=() cp_ms=() run=() before=() call=() after=() tail=() peak=()
+    msiexec=() msi_call=() msi_outside=()
     for ((round = 1; round <= rounds; round++)); do
         ready_prefix
         # The three writes take turns at going first.
@@ -109,31 +151,25 @@ for size in "${sizes[@]}"; do
                 ;;
             esac
         done
-
-        ready_prefix
-        start=$(now_ms)
-        /usr/bin/time -f %M -o "$work/rss" wine "$pack" /q /log 'C:\run.log'
-        run+=($(($(now_ms) - start)))
-        peak+=($(($(cat "$work/rss") / 1024)))
-        call=$(grep -m1 'installer command line' "$c/run.log") || die "the $size run reached no installer call"
-        silent+=($(($(log_ms "$call") - start)))
-        [[ $(probe_field "$de" VersionString) == 8.2.0.5 ]] || die "the $size run did not patch corvath-de"
-
-        ready_prefix
-        start=$(now_ms); wine msiexec /p "$(win_path "$patch")" /qn; msiexec+=($(($(now_ms) - start)))
-        [[ $(probe_field "$de" VersionString) == 8.2.0.5 ]] || die "msiexec /p of $size did not patch"
+        # So do the run and msiexec /p.
+        for turn in 0 1; do
+            ready_prefix
+            if (((round + turn) % 2)); then run_phases; else msiexec_phases; fi
+        done
     done
-    m_e=$(printf '%s\n' "${extract[@]}" | median)
-    m_copy=$(printf '%s\n' "${copy[@]}" | median)
-    m_cp=$(printf '%s\n' "${cp_ms[@]}" | median)
+    echo "== $size bytes, $rounds rounds: median (min-max) ms"
+    echo "/e $(spread "${extract[@]}") | plain copy $(spread "${copy[@]}") | cp $(spread "${cp_ms[@]}")"
+    echo "  /e / plain copy: $(ratio "$(printf '%s\n' "${extract[@]}" | median)" "$(printf '%s\n' "${copy[@]}" | median)")"
+    echo "default run $(spread "${run[@]}") | msiexec /p $(spread "${msiexec[@]}")"
+    echo "  run: to the call $(spread "${before[@]}"), call $(spread "${call[@]}"), after it $(spread "${after[@]}") (from the exit line $(spread "${tail[@]}"))"
+    echo "  msiexec /p: call $(spread "${msi_call[@]}"), outside it $(spread "${msi_outside[@]}")"
     m_run=$(printf '%s\n' "${run[@]}" | median)
     m_msi=$(printf '%s\n' "${msiexec[@]}" | median)
-    printf '%-12s | %6s / %6s (%6s) ms | %4s (%4s) | %7s / %7s ms              | %-9s | %s, %s\n' \
-        "$size" "$m_e" "$m_copy" "$m_cp" "$(ratio "$m_e" "$m_copy")" "$(ratio "$m_e" "$m_cp")" \
-        "$m_run" "$m_msi" "$(ratio "$m_run" "$m_msi")" \
-        "$(printf '%s\n' "${silent[@]}" | median)" "$(printf '%s\n' "${peak[@]}" | median)"
+    echo "  overhead (run - msiexec /p, medians): $((m_run - m_msi)) ms; ratio $(ratio "$m_run" "$m_msi"); peak $(spread "${peak[@]}") MiB"
     printf '  rounds: /e %s; copy %s; cp %s; run %s; msiexec %s\n' "${extract[*]}" "${copy[*]}" \
-        "${cp_ms[*]}" "${run[*]}" "${msiexec[*]}" >&2
+        "${cp_ms[*]}" "${run[*]}" "${msiexec[*]}"
+    printf '  rounds: run to call %s; call %s; after %s; msiexec call %s\n' "${before[*]}" \
+        "${call[*]}" "${after[*]}" "${msi_call[*]}"
     rm -rf "$WINEPREFIX" "$CORVATH_WINE_WORK_DIR/saved-sizes-de"
 done
 pass "every size measured"
