@@ -5,6 +5,10 @@
 #include "platform/files.h"
 #include "platform/system.h"
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 namespace payload {
 namespace {
 
@@ -12,13 +16,17 @@ namespace {
 // as for names that cannot be examined, and the naming gives up.
 constexpr int kCreateAttempts = 16;
 
+constexpr std::uint32_t kErrorFileCorrupt = 1392;
+// Read back in pieces of at most this size.
+constexpr std::size_t kReadBackPiece = 8u << 20;
+
 // The temporary file is created exclusively: a name taken by someone else between our choice
 // and our open is skipped for the next number instead of being truncated.
-platform::File CreateTempFile(const std::wstring& directory, std::wstring& path) {
+platform::File CreateTempFile(const std::wstring& directory, std::wstring& path,
+                              platform::OpenMode mode) {
     for (int attempt = 1; attempt <= kCreateAttempts; ++attempt) {
         platform::OpenResult result;
-        platform::File file =
-            platform::OpenFileForWriting(path, platform::OpenMode::CreateNew, result);
+        platform::File file = platform::OpenFileForWriting(path, mode, result);
         if (result != platform::OpenResult::AlreadyExists) {
             return file;
         }
@@ -27,6 +35,30 @@ platform::File CreateTempFile(const std::wstring& directory, std::wstring& path)
         }
     }
     return {};
+}
+
+// Reads back the `length` bytes just written, before the file's position, and compares them with
+// `block` while it is still in memory. Leaves the position where it was. False, with 1392
+// (ERROR_FILE_CORRUPT) for bytes that differ, when the file does not hold what was written.
+bool ReadBackAsWritten(platform::File& file, const std::byte* block, std::size_t length,
+                       std::vector<std::byte>& piece) {
+    std::uint64_t end = 0;
+    if (!platform::FilePosition(file, end) || end < length ||
+        !platform::SeekTo(file, end - length)) {
+        return false;
+    }
+    piece.resize(std::min(length, kReadBackPiece));
+    for (std::size_t at = 0; at < length; at += piece.size()) {
+        const std::size_t part = std::min(piece.size(), length - at);
+        if (!ReadFully(file, piece.data(), part)) {
+            return false;
+        }
+        if (std::memcmp(piece.data(), block + at, part) != 0) {
+            platform::SetLastError(kErrorFileCorrupt);
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -48,10 +80,14 @@ bool ExtractPatch(std::wstring& path, platform::FileId* written, CopyNote* note)
     // A file made new is made with CREATE_NEW even where the user named it: only an existing
     // file needs to be emptied, and emptying one costs (under Wine, ext4 writes the whole file
     // out as it is closed).
+    // The run's own copy is read back as it is written, and kept from everybody below an
+    // administrator once it is closed (patch_copy.h says why that makes it the package).
+    const bool ownCopy = written != nullptr;
+    const platform::OpenMode mode =
+        ownCopy ? platform::OpenMode::CreateNewOwn : platform::OpenMode::CreateNew;
     platform::OpenResult opened = platform::OpenResult::AlreadyExists;
-    platform::File file =
-        chooseName ? CreateTempFile(directory, path)
-                   : platform::OpenFileForWriting(path, platform::OpenMode::CreateNew, opened);
+    platform::File file = chooseName ? CreateTempFile(directory, path, mode)
+                                     : platform::OpenFileForWriting(path, mode, opened);
     if (!chooseName && opened == platform::OpenResult::AlreadyExists) {
         file = platform::OpenFileForWriting(path, platform::OpenMode::CreateOrTruncate, opened);
     }
@@ -70,15 +106,23 @@ bool ExtractPatch(std::wstring& path, platform::FileId* written, CopyNote* note)
     }
     // A small package goes in one request straight from the resource view; a large one a block
     // at a time (package_reader.h).
-    bool complete = identified || written == nullptr;
+    bool complete = identified || !ownCopy;
     const std::byte* block = nullptr;
     std::size_t length = 0;
+    std::vector<std::byte> piece;
     while (complete) {
         complete = package.Next(block, length);
         if (!complete || length == 0) {
             break;
         }
-        complete = platform::WriteToFile(file, block, length);
+        complete = platform::WriteToFile(file, block, length) &&
+                   (!ownCopy || ReadBackAsWritten(file, block, length, piece));
+    }
+    // Nothing past the package: the copy was made new and written from its start.
+    std::uint64_t size = 0;
+    if (complete && ownCopy && (!platform::FileSize(file, size) || size != package.Size())) {
+        platform::SetLastError(kErrorFileCorrupt);
+        complete = false;
     }
     if (!complete) {
         const std::uint32_t error = platform::LastError();

@@ -1,51 +1,17 @@
 #include "payload/patch_copy.h"
 
 #include "payload/extract_patch.h"
-#include "payload/package_reader.h"
-#include "payload/resource_store.h"
 #include "payload/temp_name.h"
-#include "platform/msi.h"
 #include "platform/system.h"
 #include "runlog/run_log.h"
-
-#include <algorithm>
-#include <cstring>
-#include <vector>
 
 namespace payload {
 namespace {
 
 constexpr std::size_t kFullPathCapacity = 260;
-constexpr std::size_t kCompareBlock = 1024 * 1024;
 constexpr std::uint32_t kErrorFileCorrupt = 1392;
 
 } // namespace
-
-bool IsEmbeddedPackage(platform::File& file) {
-    // Against the package as extraction read it: a large one from the pack's own file, so that
-    // its pages in the image are not faulted in for the check either.
-    PackageReader package;
-    if (!package.Open()) {
-        return false;
-    }
-    std::vector<std::byte> held(kCompareBlock);
-    const std::byte* block = nullptr;
-    std::size_t length = 0;
-    while (package.Next(block, length)) {
-        if (length == 0) {
-            std::size_t read = 0; // the copy must end where the package does
-            return platform::ReadFromFile(file, held.data(), 1, read) && read == 0;
-        }
-        for (std::size_t at = 0; at < length; at += held.size()) {
-            const std::size_t part = std::min(held.size(), length - at);
-            if (!ReadFully(file, held.data(), part) ||
-                std::memcmp(held.data(), block + at, part) != 0) {
-                return false;
-            }
-        }
-    }
-    return false;
-}
 
 bool PatchCopy::Make() {
     Remove();
@@ -76,12 +42,15 @@ bool PatchCopy::Make() {
         Remove();
         return false;
     }
-    // The name was free to change hands between our write and our hold: the held file must be
-    // the one we wrote and hold exactly the package.
+    // Its bytes were checked as they were written, and could not change since: while it was
+    // written, nobody else could open it; once closed, its security lets nobody below an
+    // administrator change it, and an administrator could change this run itself. Its name,
+    // though, was free to change hands between the write and the hold (a folder's owner may
+    // rename what is in it): the held file must be the one we wrote.
     platform::FileId held;
-    if (!platform::IdentifyFile(hold_, held) || !(held == written_) || !IsEmbeddedPackage(hold_)) {
+    if (!platform::IdentifyFile(hold_, held) || !(held == written_)) {
         runlog::LogFailure(L"checking the copy " + runlog::Quoted(path_) +
-                               L" against the embedded package (it was changed or replaced)",
+                               L" (another file has its name now)",
                            kErrorFileCorrupt);
         Remove();
         platform::SetLastError(kErrorFileCorrupt);

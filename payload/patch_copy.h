@@ -8,12 +8,14 @@
 
 namespace payload {
 
-// Extracted to a new file in the temporary directory, then held so that nobody can change,
-// rename or delete it, and checked byte for byte against the embedded package through that
-// hold: an elevated run must apply the package it carries, not what another process of the
-// user put in its place. Deleted when the job lets go of it, on every way out; noted beside it
-// (copy_note.h) so that the next run deletes it should this one be killed. Before it makes its
-// own, it removes what runs that were killed left in its folder.
+// Extracted to a new file in the temporary directory and checked byte for byte as it is written
+// (each block read back through the handle that wrote it while the block is still in memory),
+// made so that nobody below an administrator can change it, then held so that nobody can
+// change, rename or delete it, and known by its identity through that hold: an elevated run
+// must apply the package it carries, not what another process of the user put in its place. Deleted
+// when the job lets go of it, on every way out; noted beside it (copy_note.h) so that the next run
+// deletes it should this one be killed. Before it makes its own, it removes what runs that were
+// killed left in its folder.
 class PatchCopy {
   public:
     PatchCopy() = default;
@@ -38,9 +40,5 @@ class PatchCopy {
     CopyNote note_;
     bool made_ = false;
 };
-
-// True when the file read from `file`, from its current position to its end, is exactly the
-// embedded package. Reads in blocks: the package is never copied in memory.
-bool IsEmbeddedPackage(platform::File& file);
 
 } // namespace payload

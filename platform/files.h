@@ -25,6 +25,10 @@ enum class OpenMode {
     AppendShared,     // keeps existing content; every write goes to the end; other writers may
                       // have the file open at the same time (see AppendToFile)
     CreateNewHeld,    // as CreateNewShared, and the file can be deleted through this handle
+    CreateNewOwn,     // a file of the run's own in a shared folder: made new, shared with nobody
+                      // while open, read back and deleted through this handle; once closed,
+                      // nobody but SYSTEM and Administrators may change it, and its owner may
+                      // read it (its security on Windows). A link is not followed.
 };
 
 enum class OpenResult { Opened, AlreadyExists, Failed };

@@ -12,6 +12,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace platform {
 
@@ -37,6 +38,15 @@ std::uint32_t WindowsErrorOf(int error) {
     default:
         return 31; // ERROR_GEN_FAILURE
     }
+}
+
+// Whether the open file is one made as the run's own (OpenMode::CreateNewOwn).
+bool IsOwnFile(File& file) {
+    const std::string link = "/proc/self/fd/" + std::to_string(file.Handle());
+    std::vector<char> target(4096);
+    const ssize_t length = ::readlink(link.c_str(), target.data(), target.size() - 1);
+    return length > 0 && host::TheSimulation().ownFiles.count(
+                             FromUtf8(std::string_view(target.data(), length))) != 0;
 }
 
 // What open() gave, as a file of ours and how the opening went.
@@ -78,8 +88,15 @@ File OpenFileForWriting(const std::wstring& path, OpenMode mode, OpenResult& res
     case OpenMode::CreateNewHeld:
         flags |= O_EXCL | O_NOFOLLOW;
         break;
+    case OpenMode::CreateNewOwn:
+        flags = O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+        break;
     }
-    return Owned(::open(Utf8(path).c_str(), flags, 0644), result);
+    File file = Owned(::open(Utf8(path).c_str(), flags, 0644), result);
+    if (mode == OpenMode::CreateNewOwn && file.IsOpen()) {
+        host::TheSimulation().ownFiles.insert(path);
+    }
+    return file;
 }
 
 File OpenFileHeldForReading(const std::wstring& path) {
@@ -172,6 +189,14 @@ bool TruncateFile(File& file, std::uint64_t size) {
 }
 
 bool WriteToFile(File& file, const void* bytes, std::size_t count) {
+    if (host::TheSimulation().spoilWrites && count > 0 && IsOwnFile(file)) {
+        // What a faulty disk or filter driver does: the request succeeds, a byte lands wrong.
+        std::vector<char> spoilt(static_cast<const char*>(bytes),
+                                 static_cast<const char*>(bytes) + count);
+        spoilt[count / 2] = static_cast<char>(~spoilt[count / 2]);
+        host::TheSimulation().spoilWrites = false;
+        return WriteToFile(file, spoilt.data(), count);
+    }
     // write() may accept less than asked; a Windows write of one request completes or fails.
     const char* at = static_cast<const char*>(bytes);
     std::size_t left = count;

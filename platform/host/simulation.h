@@ -115,6 +115,11 @@ struct Simulation {
     std::function<void(const std::wstring& path)> beforeHeldOpen;
     // Files that cannot be deleted (held open by someone, say), by path.
     std::set<std::wstring> undeletable;
+    // Files made as the run's own (OpenMode::CreateNewOwn): on Windows their security lets
+    // nobody below an administrator change them. Tests acting as another process ask here.
+    std::set<std::wstring> ownFiles;
+    bool spoilWrites = false; // the next write to a file of the run's own lands a byte wrong
+
     // Named mutexes by their full name ("Global\\..."); a name not here does not exist until
     // the program creates it.
     std::map<std::wstring, SimulatedMutex> mutexes;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <cstring>
 #include <vector>
 
@@ -10,6 +12,12 @@ namespace platform {
 const wchar_t kPathSeparator = L'\\';
 
 namespace {
+
+// A file of the run's own in a shared folder (its copy of the patch): protected from inherited
+// entries, SYSTEM and Administrators may do anything, its owner (the account that made it) may
+// read it, and nobody else anything. A process of a lower standing, the same user's unelevated
+// ones included, can change neither its bytes nor its security.
+constexpr wchar_t kOwnFileSecurity[] = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;OW)";
 
 HANDLE AsHandle(std::intptr_t value) {
     return reinterpret_cast<HANDLE>(value);
@@ -74,13 +82,35 @@ File OpenFileForWriting(const std::wstring& path, OpenMode mode, OpenResult& res
         share = FILE_SHARE_READ;
         disposition = CREATE_NEW;
         break;
+    case OpenMode::CreateNewOwn:
+        access = GENERIC_READ | GENERIC_WRITE | DELETE;
+        disposition = CREATE_NEW;
+        break;
     }
     // A new file is made under the name itself: a link that holds the name, even one that leads
     // nowhere, is taken as the name being taken, never followed.
     const DWORD flags =
         FILE_ATTRIBUTE_NORMAL | (disposition == CREATE_NEW ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
-    return Owned(CreateFileW(path.c_str(), access, share, nullptr, disposition, flags, nullptr),
-                 result);
+    PSECURITY_DESCRIPTOR own = nullptr;
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};
+    if (mode == OpenMode::CreateNewOwn) {
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kOwnFileSecurity, SDDL_REVISION_1,
+                                                                  &own, nullptr)) {
+            result = OpenResult::Failed;
+            return {};
+        }
+        attributes.lpSecurityDescriptor = own;
+    }
+    File file =
+        Owned(CreateFileW(path.c_str(), access, share, own != nullptr ? &attributes : nullptr,
+                          disposition, flags, nullptr),
+              result);
+    if (own != nullptr) {
+        const DWORD error = GetLastError();
+        LocalFree(own);
+        ::SetLastError(error);
+    }
+    return file;
 }
 
 File OpenFileHeldForReading(const std::wstring& path) {

@@ -401,35 +401,51 @@ TEST_F(Installation, RelativeFoldersStillGiveWindowsInstallerAFullPath) {
 
 TEST_F(Installation, ACopyThatIsNotThePackageIsNeverApplied) {
     TheSimulation().products[kA] = Product(L"8.1.0.4", L"1031");
-    // Another process of the user's, in the moment between our write and our hold: it changes
-    // one byte of our file, or puts a file of its own in its place (even the same bytes).
-    const std::function<void(const std::wstring&)> tamperings[] = {
-        [](const std::wstring& path) {
-            std::fstream(fs::path(path), std::ios::in | std::ios::out | std::ios::binary)
-                .seekp(5000)
-                .put('!');
-        },
-        [](const std::wstring& path) {
-            const fs::path file(path);
-            fs::copy_file(file, file.string() + ".theirs");
-            fs::remove(file);
-            fs::rename(file.string() + ".theirs", file);
-        },
+    struct Row {
+        const char* name;
+        bool spoilWrite; // a write lands with a byte wrong (a faulty disk, a filter driver)
+        std::function<void(const std::wstring&)> meanwhile; // another process of the user's,
+                                                            // between our write and our hold
+        std::uint32_t exitCode; // 1603: the failure message shows 1392, ERROR_FILE_CORRUPT
+        bool copyLeft;          // a stand-in is not ours to delete
     };
-    for (std::size_t i = 0; i < std::size(tamperings); ++i) {
+    const Row rows[] = {
+        {"a write that lands wrong is read back and refused", true, nullptr, 1603, false},
+        {"a file of its own under our name is refused", false,
+         [](const std::wstring& path) {
+             const fs::path file(path);
+             fs::copy_file(file, file.string() + ".theirs");
+             fs::remove(file);
+             fs::rename(file.string() + ".theirs", file);
+         },
+         1603, true},
+        {"our own file's bytes it cannot change (its security, on Windows)", false,
+         [](const std::wstring& path) {
+             if (TheSimulation().ownFiles.count(path) == 0) {
+                 std::fstream(fs::path(path), std::ios::in | std::ios::out | std::ios::binary)
+                     .seekp(5000)
+                     .put('!');
+             }
+         },
+         0, false},
+    };
+    for (const Row& row : rows) {
         install::ProductList().clear();
         TheSimulation().shownBoxes.clear();
+        TheSimulation().configureCalls.clear();
         fs::remove(scratch_ / "MSP2");
         payload::ResetTempNameCounter();
-        TheSimulation().beforeHeldOpen = tamperings[i];
+        TheSimulation().spoilWrites = row.spoilWrite;
+        TheSimulation().beforeHeldOpen = row.meanwhile;
         const install::InstallResult result = install::RunInstall();
-        EXPECT_EQ(result.exitCode, 1603u) << i;
-        EXPECT_TRUE(TheSimulation().configureCalls.empty()) << i;
-        ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u) << i;
-        const std::wstring& failure = TheSimulation().shownBoxes[0].text;
-        EXPECT_EQ(failure.substr(failure.size() - 16), L"Error Code: 1392") << i;
-        // Our own file, spoilt, is deleted; a stand-in is not ours to delete.
-        EXPECT_EQ(TempCopyExists(), i == 1) << i;
+        EXPECT_EQ(result.exitCode, row.exitCode) << row.name;
+        EXPECT_EQ(TheSimulation().configureCalls.size(), row.exitCode == 0 ? 1u : 0u) << row.name;
+        ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u) << row.name;
+        if (row.exitCode != 0) {
+            const std::wstring& failure = TheSimulation().shownBoxes[0].text;
+            EXPECT_EQ(failure.substr(failure.size() - 16), L"Error Code: 1392") << row.name;
+        }
+        EXPECT_EQ(TempCopyExists(), row.copyLeft) << row.name;
     }
 }
 
