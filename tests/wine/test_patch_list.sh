@@ -86,7 +86,9 @@ for order in "e-first:/e C:\\a.msp /p C:\\list-a.txt" "p-first:/p C:\\list-b.txt
     p-first) assert_eq "b.msp list-b.txt" "$opened" "files opened for $name" ;;
     esac
 done
-assert_contains "$(grep -a 'list-a.txt' "$PACK_TRACES/order-e-first.trace")" ',c0000000,00000001,00000000,00000004,' \
+# The relay prints whole registers: a DWORD argument's upper half is whatever was left there.
+assert_contains "$(grep -a 'list-a.txt' "$PACK_TRACES/order-e-first.trace" |
+    sed -E 's/,[0-9a-f]*([0-9a-f]{8})/,\1/g')" ',c0000000,00000001,00000000,00000004,' \
     "the list is opened read-write, shared for reading, OPEN_ALWAYS"
 
 begin_case "a full disk: 300 with the error code, and no half record left behind"
