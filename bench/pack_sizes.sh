@@ -5,8 +5,11 @@
 # rounds:
 #   - /e to a new file, against a plain copy of the same patch by a Windows program
 #     (bench/plain_copy.cpp) and, for reference, cp; the three take turns at going first;
-#   - the default run (/q) on the installed product, against msiexec /p of the same patch, each
-#     on a fresh copy of the prefix, after the same warm-up, taking turns at going first;
+#   - the default run (/q) on the installed product, against msiexec /p of the same patch and
+#     against what an administrator does without a pack: a plain copy of the patch onto the
+#     machine, then msiexec /p of that copy, with nothing settled in between, so that the
+#     installer meets the copy's write-back as the run's installer call meets the run's. Each on a
+#     fresh copy of the prefix, after the same warm-up, the three taking turns at going first;
 #   - each of the two in phases: from its start to the installer call, the installer call, and
 #     from the call's return to the end of the process. The run's phases come from its own log
 #     (the installer command line, the installer result, the exit line); msiexec's from Wine's
@@ -79,6 +82,21 @@ timed_write() {
     echo $(($(now_ms) - start))
 }
 
+# admin_phases: a plain copy of the patch, then msiexec /p of that copy; appends to admin and
+# admin_copy.
+admin_phases() {
+    local start copied end
+    start=$(now_ms)
+    wine "$plain_copy" "$(win_path "$patch")" 'C:\admin.msp'
+    copied=$(now_ms)
+    wine msiexec /p 'C:\admin.msp' /qn
+    end=$(now_ms)
+    [[ $(probe_field "$de" VersionString) == 8.2.0.5 ]] || die "copy then msiexec /p of $size did not patch"
+    admin+=($((end - start)))
+    admin_copy+=($((copied - start)))
+    rm -f "$c/admin.msp"
+}
+
 # run_phases: the default run, timed; appends to run, before, call, after, tail, peak.
 run_phases() {
     local start end command result finished
@@ -137,7 +155,7 @@ for size in "${sizes[@]}"; do
     save_prefix sizes-de
     c=$WINEPREFIX/drive_c
     extract=() copy=() cp_ms=() run=() before=() call=() after=() tail=() peak=()
-    msiexec=() msi_call=() msi_outside=()
+    msiexec=() msi_call=() msi_outside=() admin=() admin_copy=()
     for ((round = 1; round <= rounds; round++)); do
         ready_prefix
         # The three writes take turns at going first.
@@ -151,10 +169,14 @@ for size in "${sizes[@]}"; do
                 ;;
             esac
         done
-        # So do the run and msiexec /p.
-        for turn in 0 1; do
+        # So do the run, msiexec /p, and the copy followed by msiexec /p.
+        for turn in 0 1 2; do
             ready_prefix
-            if (((round + turn) % 2)); then run_phases; else msiexec_phases; fi
+            case $(((round + turn) % 3)) in
+            0) run_phases ;;
+            1) msiexec_phases ;;
+            2) admin_phases ;;
+            esac
         done
     done
     echo "== $size bytes, $rounds rounds: median (min-max) ms"
@@ -163,11 +185,16 @@ for size in "${sizes[@]}"; do
     echo "default run $(spread "${run[@]}") | msiexec /p $(spread "${msiexec[@]}")"
     echo "  run: to the call $(spread "${before[@]}"), call $(spread "${call[@]}"), after it $(spread "${after[@]}") (from the exit line $(spread "${tail[@]}"))"
     echo "  msiexec /p: call $(spread "${msi_call[@]}"), outside it $(spread "${msi_outside[@]}")"
+    echo "plain copy then msiexec /p $(spread "${admin[@]}") (the copy $(spread "${admin_copy[@]}"))"
     m_run=$(printf '%s\n' "${run[@]}" | median)
     m_msi=$(printf '%s\n' "${msiexec[@]}" | median)
-    echo "  overhead (run - msiexec /p, medians): $((m_run - m_msi)) ms; ratio $(ratio "$m_run" "$m_msi"); peak $(spread "${peak[@]}") MiB"
+    m_copy=$(printf '%s\n' "${copy[@]}" | median)
+    m_admin=$(printf '%s\n' "${admin[@]}" | median)
+    echo "  overhead (run - msiexec /p, medians): $((m_run - m_msi)) ms against one plain copy's $m_copy ms; ratio $(ratio "$m_run" "$m_msi"); peak $(spread "${peak[@]}") MiB"
+    echo "  run - (plain copy then msiexec /p), medians: $((m_run - m_admin)) ms; ratio $(ratio "$m_run" "$m_admin")"
     printf '  rounds: /e %s; copy %s; cp %s; run %s; msiexec %s\n' "${extract[*]}" "${copy[*]}" \
         "${cp_ms[*]}" "${run[*]}" "${msiexec[*]}"
+    printf '  rounds: copy then msiexec %s\n' "${admin[*]}"
     printf '  rounds: run to call %s; call %s; after %s; msiexec call %s\n' "${before[*]}" \
         "${call[*]}" "${after[*]}" "${msi_call[*]}"
     rm -rf "$WINEPREFIX" "$CORVATH_WINE_WORK_DIR/saved-sizes-de"
