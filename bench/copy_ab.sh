@@ -12,17 +12,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 (($# == 3)) || { echo "usage: $0 ROUNDS PACK_A PACK_B" >&2; exit 2; }
 rounds=$1
 packs=("$(realpath "$2")" "$(realpath "$3")")
-export CORVATH_SP_EXE=/dev/null
-export CORVATH_SAMPLE_DIR=$root/build/windows/sample
-export CORVATH_PROGRAMS_DIR=$root/build/windows/samples/programs
-export CORVATH_WINE_WORK_DIR=${CORVATH_BENCH_WORK:-$root/build/bench-sizes}/wine-copy-ab
-source "$root/tests/wine/lib.sh"
-set +e
-export LANG=C.UTF-8
-unset DISPLAY XAUTHORITY
-
-spread() { printf '%s\n' "$@" | sort -n | awk '{v[NR] = $1} END {printf "%s (%s-%s)", (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2, v[1], v[NR]}'; }
-log_ms() { date -d "$(cut -c1-23 <<<"$1")" +%s%3N; }
+work=${CORVATH_BENCH_WORK:-$root/build/bench-sizes}/copy-ab
+source "$root/bench/wine_bench.sh"
 
 fresh_prefix copy-ab
 log=$WINEPREFIX/drive_c/run.log

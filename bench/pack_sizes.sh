@@ -31,25 +31,10 @@ host=$root/build/host
 windows=$root/build/windows
 mkdir -p "$work"
 
-export CORVATH_SP_EXE=/dev/null # set per size below
-export CORVATH_SAMPLE_DIR=$windows/sample
-export CORVATH_PROGRAMS_DIR=$windows/samples/programs
-export CORVATH_WINE_WORK_DIR=$work/wine
-source "$root/tests/wine/lib.sh"
-set +e
-export LANG=C.UTF-8
-unset DISPLAY XAUTHORITY
+source "$root/bench/wine_bench.sh"
 plain_copy=$windows/bench/corvath-plain-copy.exe
 require_file "$plain_copy" "corvath-plain-copy.exe (cmake --build --preset windows --target corvath-plain-copy)"
 de=$(target_code 1)
-
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
-median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
-# "median (min-max)" of the numbers given.
-spread() { printf '%s\n' "$@" | sort -n | awk '{v[NR] = $1} END {printf "%s (%s-%s)", (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2, v[1], v[NR]}'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
-# The local time of a run log line, in milliseconds since the epoch.
-log_ms() { date -d "$(cut -c1-23 <<<"$1")" +%s%3N; }
 
 # Both sources read through, so that every step starts with them in the page cache (this machine
 # reclaims cached files), and nothing left for the disk to write, so that no step meets the

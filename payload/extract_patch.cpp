@@ -16,7 +16,6 @@ namespace {
 // as for names that cannot be examined, and the naming gives up.
 constexpr int kCreateAttempts = 16;
 
-constexpr std::uint32_t kErrorFileCorrupt = 1392;
 // Read back in pieces of at most this size: a larger buffer, new to the process, costs more to
 // fault in than the reads it saves (at 16 MB, 30 ms more for 8 MiB pieces).
 constexpr std::size_t kReadBackPiece = 1u << 20;

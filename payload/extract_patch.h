@@ -4,9 +4,13 @@
 #include "payload/copy_note.h"
 #include "platform/files.h"
 
+#include <cstdint>
 #include <string>
 
 namespace payload {
+
+// ERROR_FILE_CORRUPT: the copy does not hold the package, or another file has its name.
+constexpr std::uint32_t kErrorFileCorrupt = 1392;
 
 // An empty `path` asks for a new file in the temporary directory; the chosen name is stored in
 // `path` before the package is looked up and stays there whatever happens next. A non-empty

@@ -9,7 +9,6 @@ namespace payload {
 namespace {
 
 constexpr std::size_t kFullPathCapacity = 260;
-constexpr std::uint32_t kErrorFileCorrupt = 1392;
 
 } // namespace
 

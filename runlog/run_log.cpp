@@ -92,7 +92,7 @@ void Log(std::wstring_view event) {
     const LastErrorKept kept;
     // One write a line, straight to the system: a run that dies keeps every line before, and
     // runs that share the file keep their lines whole.
-    const std::string line = TimeStamp() + Utf8(event) + "\r\n";
+    const std::string line = TimeStamp() + platform::Utf8(event) + "\r\n";
     if (!platform::AppendToFile(g_log, line.data(), line.size())) {
         g_log.Close(); // a log that cannot be written is given up, not retried on every line
     }

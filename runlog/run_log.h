@@ -36,7 +36,5 @@ std::wstring DescribeError(std::uint32_t error);
 // Log lines quote values that may hold anything: line breaks become \n and \r, quotes \".
 // Backslashes stay as they are, so that paths read as paths.
 std::wstring Quoted(std::wstring_view value);
-// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
-using platform::Utf8;
 
 } // namespace runlog

@@ -2,6 +2,7 @@
 #include "app/entry.h"
 #include "app/logging.h"
 #include "payload/resource_store.h"
+#include "platform/files.h"
 #include "platform/host/simulation.h"
 #include "runlog/run_log.h"
 #include "test_support.h"
@@ -215,7 +216,7 @@ TEST(RunLogText, NamesQuotingAndUtf8) {
     EXPECT_EQ(app::DefaultLogName(L"8.2.0.5", {2026, 3, 4, 5, 6, 7, 890}),
               L"corvath-sp-8.2.0.5-20260304-050607.log");
     EXPECT_EQ(runlog::Quoted(L"a\"b\\c\r\nd"), L"\"a\\\"b\\c\\r\\nd\"");
-    EXPECT_EQ(runlog::Utf8(L"\u00e9\u65e5\U0001F600"), "\xC3\xA9\xE6\x97\xA5\xF0\x9F\x98\x80");
+    EXPECT_EQ(platform::Utf8(L"\u00e9\u65e5\U0001F600"), "\xC3\xA9\xE6\x97\xA5\xF0\x9F\x98\x80");
 }
 
 } // namespace

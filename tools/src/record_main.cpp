@@ -3,6 +3,7 @@
 #include "file_io.h"
 #include "patch_record.h"
 
+#include "msp/patch_rules.h"
 #include "msp/patch_summary.h"
 
 #include <cstdio>
@@ -96,7 +97,7 @@ int main(int argc, char** argv) {
     fields.product_code = summary.targets->substr(0, summary.targets->find(';'));
     fields.version = options.version;
     fields.title = options.title;
-    fields.patch_code = summary.revision->substr(0, 38);
+    fields.patch_code = corvath::msp::patch_code_of(*summary.revision);
     fields.package_size = size;
     fields.description = options.description;
     auto record = format_patch_record(fields, error);
