@@ -2,26 +2,58 @@
 
 namespace install {
 
+namespace {
+
+// Calls `visit` with each entry of the list that a "," follows, as a parsed value, until it
+// returns true; true when one did.
+template <typename Visit> bool AnyEntry(const std::wstring& applicableVersions, Visit visit) {
+    std::wstring remaining = applicableVersions;
+    for (std::size_t comma = remaining.find(L','); comma != std::wstring::npos;
+         comma = remaining.find(L',')) {
+        if (visit(ParseVersion(remaining.substr(0, comma)))) {
+            return true;
+        }
+        remaining.erase(0, comma + 1);
+    }
+    return false;
+}
+
+} // namespace
+
 ProductDecision DecideProduct(const VersionQuad& installed, const VersionQuad& target,
                               const std::wstring& applicableVersions) {
     if (VersionsEqual(installed, target)) {
         return ProductDecision::UpToDate;
     }
-    std::wstring remaining = applicableVersions;
-    for (;;) {
-        const std::size_t comma = remaining.find(L',');
-        if (comma == std::wstring::npos) {
-            return ProductDecision::NotApplicable;
-        }
-        const VersionQuad entry = ParseVersion(remaining.substr(0, comma));
+    ProductDecision decision = ProductDecision::NotApplicable;
+    AnyEntry(applicableVersions, [&](const VersionQuad& entry) {
         if (VersionsEqual(installed, entry)) {
-            return ProductDecision::Apply;
+            decision = ProductDecision::Apply;
+        } else if (VersionsEqual(entry, target)) {
+            decision = ProductDecision::StopUpToDate;
         }
-        if (VersionsEqual(entry, target)) {
-            return ProductDecision::StopUpToDate;
-        }
-        remaining.erase(0, comma + 1);
+        return decision != ProductDecision::NotApplicable;
+    });
+    return decision;
+}
+
+bool LeavesVersionAlone(const VersionQuad& target, const std::wstring& applicableVersions) {
+    return AnyEntry(applicableVersions,
+                    [&](const VersionQuad& entry) { return VersionsEqual(entry, target); });
+}
+
+ProductDecision DecideProduct(PatchState patch, const VersionQuad& installed,
+                              const VersionQuad& target, const std::wstring& applicableVersions) {
+    if (LeavesProductCurrent(patch)) {
+        return ProductDecision::AlreadyPatched;
     }
+    if (!LeavesVersionAlone(target, applicableVersions)) {
+        return DecideProduct(installed, target, applicableVersions);
+    }
+    return AnyEntry(applicableVersions,
+                    [&](const VersionQuad& entry) { return VersionsEqual(installed, entry); })
+               ? ProductDecision::Apply
+               : ProductDecision::NotApplicable;
 }
 
 namespace {
@@ -34,6 +66,8 @@ struct DecisionTexts {
 
 constexpr DecisionTexts kTexts[] = {
     {ProductDecision::UpToDate, L"up to date", L"the installed version is the target version"},
+    {ProductDecision::AlreadyPatched, L"up to date",
+     L"Windows Installer has the patch applied to it"},
     {ProductDecision::Apply, L"apply", L"the installed version is one the pack applies to"},
     {ProductDecision::NotApplicable, L"not applicable",
      L"no version the pack applies to is the installed one"},

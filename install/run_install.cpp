@@ -6,6 +6,8 @@
 #include "install/exit_code.h"
 #include "install/host_guard.h"
 #include "install/installer_calls.h"
+#include "install/installer_verdict.h"
+#include "install/patch_state.h"
 #include "install/product_language.h"
 #include "install/run_holds.h"
 #include "install/version.h"
@@ -48,12 +50,13 @@ void LogPatch() {
 // and applies to (into `prototype`), and the patch's target list. False, with the tally's own
 // work failed, when any of them cannot be had.
 bool PrepareTheRun(payload::PatchCopy& copy, RunTally& tally, ProductRecord& prototype,
-                   std::wstring& targets) {
+                   std::wstring& targets, std::wstring& patchCode) {
     tally.ownWorkFailed = true; // until every step is through
     if (!copy.Make()) {
         return false;
     }
     LogPatch();
+    payload::LoadResString(messages::kPatchCode, patchCode, messages::kCatalogueCapacity);
     if (payload::LoadResString(messages::kTargetVersion, prototype.targetVersion,
                                messages::kCatalogueCapacity) == 0 ||
         payload::LoadResString(messages::kApplicableVersions, prototype.applicableVersions,
@@ -88,7 +91,7 @@ std::uint32_t ApplyPatchToProduct(ProductRecord& record, const std::wstring& pat
     return result;
 }
 
-ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const std::wstring& patchPath,
+ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const PatchAtHand& patch,
                                 RunTally& tally, bool noRestart, InstallerLog& installerLog,
                                 WaitBudget& budget) {
     std::size_t upToDate = 0;
@@ -96,22 +99,28 @@ ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const std:
         ProductRecord& record = products[index];
         messages::CurrentProductName() = record.productName;
         UseProductLanguage(record);
+        const PatchRegistration registration = QueryPatchState(patch.code, record.productCode);
         const VersionQuad installed = ParseVersion(record.installedVersion);
         const VersionQuad target = ParseVersion(record.targetVersion);
         const ProductDecision decision =
-            DecideProduct(installed, target, record.applicableVersions);
+            DecideProduct(registration.state, installed, target, record.applicableVersions);
         runlog::Log(L"product " + record.productCode + L": installed " +
                     runlog::Quoted(record.installedVersion) + L", target " + record.targetVersion +
                     L", applies to " + runlog::Quoted(record.applicableVersions) + L", language " +
-                    runlog::Quoted(record.language) + L": " + ToText(decision) + L", " +
-                    ReasonText(decision));
+                    runlog::Quoted(record.language) + L", patch " + ToText(registration.state) +
+                    (registration.stateText.empty()
+                         ? std::wstring()
+                         : L" (state " + runlog::Quoted(registration.stateText) + L")") +
+                    L": " + ToText(decision) + L", " + ReasonText(decision));
         switch (decision) {
         case ProductDecision::UpToDate:
+        case ProductDecision::AlreadyPatched:
             ++upToDate;
             break;
         case ProductDecision::Apply: {
+            LogInstallersVerdict(record, patch.path, decision);
             installerLog.StartOnce();
-            const std::uint32_t result = ApplyPatchToProduct(record, patchPath, noRestart, budget);
+            const std::uint32_t result = ApplyPatchToProduct(record, patch.path, noRestart, budget);
             CountResult(tally, result);
             if (RestartStarted(result, products, index + 1)) {
                 return ProductsOutcome::Done;
@@ -119,6 +128,7 @@ ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const std:
             break;
         }
         case ProductDecision::NotApplicable:
+            LogInstallersVerdict(record, patch.path, decision);
             tally.notApplicable = true;
             messages::ShowMessage(messages::kWrongVersion);
             break;
@@ -140,7 +150,8 @@ InstallResult RunInstall(const InstallSettings& settings) {
 
     ProductRecord prototype;
     std::wstring targets;
-    if (!PrepareTheRun(holds.copy, tally, prototype, targets)) {
+    PatchAtHand patch;
+    if (!PrepareTheRun(holds.copy, tally, prototype, targets, patch.code)) {
         return Stop(holds, tally, messages::kInstallFailed);
     }
 
@@ -155,11 +166,11 @@ InstallResult RunInstall(const InstallSettings& settings) {
         return Stop(holds, tally, messages::kInstallFailed);
     }
 
-    const payload::PatchCopy& copy = holds.copy;
-    LendTemporaryFolder(copy.Path());
+    patch.path = holds.copy.Path();
+    LendTemporaryFolder(patch.path);
     InstallerLog installerLog(settings.installerLogStem);
     const ProductsOutcome outcome =
-        InstallProducts(products, copy.Path(), tally, settings.noRestart, installerLog, budget);
+        InstallProducts(products, patch, tally, settings.noRestart, installerLog, budget);
     switch (outcome) {
     case ProductsOutcome::StoppedUpToDate:
         // In the language of the product that stopped the run, as the thread is still set.

@@ -25,10 +25,17 @@ enum class ProductsOutcome {
     StoppedUpToDate, // a product's list named the target version first: 306, the run ends
 };
 
-// The per-product part of the run: decides and acts for each product in order, counting into
-// `tally`, and shows each product's own messages (301, 300, 308) in its language. The closing
-// 306 of the two up-to-date outcomes is the caller's.
-ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const std::wstring& patchPath,
+// The run's copy of the patch and the patch's code (catalogue entry 702).
+struct PatchAtHand {
+    std::wstring path;
+    std::wstring code;
+};
+
+// The per-product part of the run: asks Windows Installer whether it has the patch registered on
+// the product, decides and acts for each product in order, counting into `tally`, and shows each
+// product's own messages (301, 300, 308) in its language. The closing 306 of the two up-to-date
+// outcomes is the caller's.
+ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const PatchAtHand& patch,
                                 RunTally& tally, bool noRestart, InstallerLog& installerLog,
                                 WaitBudget& budget);
 

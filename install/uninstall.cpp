@@ -4,6 +4,7 @@
 #include "install/host_guard.h"
 #include "install/installer_calls.h"
 #include "install/installer_log.h"
+#include "install/patch_state.h"
 #include "install/product_language.h"
 #include "install/run_holds.h"
 #include "messages/presenter.h"
@@ -20,49 +21,21 @@ namespace {
 
 constexpr wchar_t kRemovalProperties[] = L"REBOOTPROMPT=S";
 constexpr wchar_t kSuppressRestart[] = L" REBOOT=ReallySuppress";
-constexpr wchar_t kPatchApplied[] = L"1"; // MSIPATCHSTATE_APPLIED
-// In the order Windows Installer itself searches them.
-constexpr platform::InstallContext kContexts[] = {platform::InstallContext::UserManaged,
-                                                  platform::InstallContext::UserUnmanaged,
-                                                  platform::InstallContext::Machine};
-
-// A property of the patch on the product: the first context that knows the patch answers. A
-// context that gives another error (a damaged per-user registration, say) is logged and passed
-// over, so that the per-machine one, where a deployment registers the patch, is still asked.
-// Otherwise the first such error, or 1647 when no context knows the patch.
-std::uint32_t PatchInfo(const std::wstring& patchCode, const std::wstring& productCode,
-                        const wchar_t* property, std::wstring& value) {
-    std::uint32_t firstError = platform::kErrorSuccess;
-    for (const platform::InstallContext context : kContexts) {
-        const std::uint32_t result =
-            platform::MsiPatchInfoIn(context, patchCode, productCode, property, value);
-        if (result == platform::kErrorSuccess) {
-            return result;
-        }
-        if (result != platform::kErrorUnknownPatch && result != platform::kErrorUnknownProduct) {
-            runlog::Log(L"patch " + patchCode + L" on " + productCode + L", context " +
-                        std::to_wstring(static_cast<unsigned>(context)) + L": " +
-                        runlog::DescribeError(result) + L"; the other contexts are asked");
-            firstError = firstError == platform::kErrorSuccess ? result : firstError;
-        }
-    }
-    return firstError == platform::kErrorSuccess ? platform::kErrorUnknownPatch : firstError;
-}
 
 // Whether the patch is applied to the product, as Windows Installer has it registered.
 bool IsPatchApplied(const std::wstring& patchCode, const ProductRecord& record) {
-    std::wstring state;
-    std::wstring uninstallable;
-    const std::uint32_t result = PatchInfo(patchCode, record.productCode, L"State", state);
-    if (result != platform::kErrorSuccess) {
+    const PatchRegistration registration = QueryPatchState(patchCode, record.productCode);
+    if (registration.error != platform::kErrorSuccess) {
         runlog::Log(L"patch " + patchCode + L" on " + record.productCode + L": not registered (" +
-                    runlog::DescribeError(result) + L")");
+                    runlog::DescribeError(registration.error) + L")");
         return false;
     }
+    std::wstring uninstallable;
     PatchInfo(patchCode, record.productCode, L"Uninstallable", uninstallable);
     runlog::Log(L"patch " + patchCode + L" on " + record.productCode + L": state " +
-                runlog::Quoted(state) + L", uninstallable " + runlog::Quoted(uninstallable));
-    return state == kPatchApplied;
+                runlog::Quoted(registration.stateText) + L", uninstallable " +
+                runlog::Quoted(uninstallable));
+    return registration.state == PatchState::Applied;
 }
 
 // The installed targets that have the patch applied.

@@ -77,16 +77,21 @@ std::int32_t ParseDecimal(std::wstring_view text) {
 VersionQuad ParseVersion(std::wstring text) {
     VersionQuad version;
     std::replace(text.begin(), text.end(), L',', L'.');
+    // Windows Installer writes ProductVersion as major.minor.build, and most products write three
+    // fields: a component counts when a "." follows it or the text ends after it.
     std::wstring component;
     if (!TakeComponent(text, component)) {
+        version.major = ParseDecimal(text);
         return version;
     }
     version.major = ParseDecimal(component);
     if (!TakeComponent(text, component)) {
+        version.minor = ParseDecimal(text);
         return version;
     }
     version.minor = ParseDecimal(component);
     if (!TakeComponent(text, component)) {
+        version.build = Low16(ParseDecimal(text));
         return version;
     }
     version.build = Low16(ParseDecimal(component));

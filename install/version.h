@@ -14,8 +14,9 @@ struct VersionQuad {
     std::int16_t revision = 0; // the low 16 bits of the number read
 };
 
-// Reads "8.2.0.5" (or "8,2,0,5"). A component counts only when a "." follows it, except the
-// fourth, which is whatever follows the third "."; what cannot be read stays 0. Never fails.
+// Reads "8.2.0.5" (or "8,2,0,5"), and the three-part "1.1.1" Windows Installer writes as 1.1.1.0.
+// A text with fewer than four components keeps those it has; the fourth is whatever follows the
+// third "."; what cannot be read stays 0. Never fails.
 VersionQuad ParseVersion(std::wstring text);
 
 bool VersionsEqual(const VersionQuad& a, const VersionQuad& b);

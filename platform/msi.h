@@ -11,6 +11,7 @@ using MsiHandle = std::uint32_t;
 constexpr std::uint32_t kErrorSuccess = 0;
 constexpr std::uint32_t kErrorMoreData = 234;
 constexpr std::uint32_t kErrorUnknownProduct = 1605;
+constexpr std::uint32_t kErrorBadConfiguration = 1610;
 constexpr std::uint32_t kErrorUnknownPatch = 1647;
 
 // MsiGetSummaryInformationW(0, path, 0, &handle): opens a package's summary for reading.
@@ -61,6 +62,12 @@ enum class InstallContext : unsigned { UserManaged = 1, UserUnmanaged = 2, Machi
 std::uint32_t MsiPatchInfoIn(InstallContext context, const std::wstring& patchCode,
                              const std::wstring& productCode, const wchar_t* property,
                              std::wstring& value);
+// MsiDeterminePatchSequenceW for one patch file on a product in one context: Windows
+// Installer's own verdict whether the patch applies to it. The call's result (1605 or 1610 when
+// the context does not know the product); on success `status` is the patch's (0: it applies,
+// 1642: it does not).
+std::uint32_t MsiPatchVerdictIn(InstallContext context, const std::wstring& productCode,
+                                const std::wstring& patchPath, std::uint32_t& status);
 // MsiRemovePatchesW(patch code, product, INSTALLTYPE_SINGLE_INSTANCE, properties).
 std::uint32_t MsiRemovePatch(const std::wstring& patchCode, const std::wstring& productCode,
                              const std::wstring& properties);

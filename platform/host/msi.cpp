@@ -28,6 +28,32 @@ std::map<MsiHandle, corvath::msp::PatchSummary>& OpenSummaries() {
 
 MsiHandle g_nextHandle = 1;
 
+constexpr std::size_t kPatchCodeLength = 38;
+
+bool IsSuccess(std::uint32_t result) {
+    return result == 0 || result == 1641 || result == 3010;
+}
+
+// What Windows Installer does after a patch is applied: the patch named by PATCH="..." is
+// registered on the product under the code its summary gives.
+void RegisterAppliedPatch(host::InstalledProduct& product, const std::wstring& commandLine) {
+    const std::wstring key = L"PATCH=\"";
+    const std::size_t start = commandLine.find(key);
+    if (!product.registersPatches || start == std::wstring::npos) {
+        return;
+    }
+    const std::size_t end = commandLine.find(L'"', start + key.size());
+    const std::wstring path = commandLine.substr(start + key.size(), end - start - key.size());
+    const auto summary = corvath::msp::read_patch_summary(Utf8(path));
+    if (!summary.ok() || !summary.value.revision) {
+        return;
+    }
+    const std::string code = summary.value.revision->substr(0, kPatchCodeLength);
+    host::AppliedPatch applied;
+    applied.context = product.context;
+    product.patches[std::wstring(code.begin(), code.end())] = applied;
+}
+
 } // namespace
 
 std::uint32_t MsiOpenSummary(const std::wstring& fullPath, MsiHandle& handle) {
@@ -133,12 +159,15 @@ std::uint32_t MsiApplyToProduct(const std::wstring& productCode, const std::wstr
         return kErrorUnknownProduct;
     }
     std::deque<std::uint32_t>& first = product->second.firstResults;
+    std::uint32_t result = product->second.configureResult;
     if (!first.empty()) {
-        const std::uint32_t result = first.front();
+        result = first.front();
         first.pop_front();
-        return result;
     }
-    return product->second.configureResult;
+    if (IsSuccess(result)) {
+        RegisterAppliedPatch(product->second, commandLine);
+    }
+    return result;
 }
 
 std::uint32_t MsiPatchInfoIn(InstallContext context, const std::wstring& patchCode,
@@ -164,6 +193,20 @@ std::uint32_t MsiPatchInfoIn(InstallContext context, const std::wstring& patchCo
     return kErrorSuccess;
 }
 
+std::uint32_t MsiPatchVerdictIn(InstallContext context, const std::wstring& productCode,
+                                const std::wstring& patchPath, std::uint32_t& status) {
+    host::Simulation& simulation = host::TheSimulation();
+    simulation.verdictCalls.push_back({productCode, patchPath, static_cast<unsigned>(context)});
+    const auto product = simulation.products.find(productCode);
+    // Wine answers a context without the product as a bad configuration; Windows as unknown.
+    if (product == simulation.products.end() ||
+        product->second.context != static_cast<unsigned>(context)) {
+        return kErrorBadConfiguration;
+    }
+    status = product->second.patchVerdict;
+    return kErrorSuccess;
+}
+
 std::uint32_t MsiRemovePatch(const std::wstring& patchCode, const std::wstring& productCode,
                              const std::wstring& properties) {
     host::Simulation& simulation = host::TheSimulation();
@@ -179,8 +222,7 @@ std::uint32_t MsiRemovePatch(const std::wstring& patchCode, const std::wstring& 
         result = installed.firstRemoveResults.front();
         installed.firstRemoveResults.pop_front();
     }
-    const bool succeeded = result == 0 || result == 1641 || result == 3010;
-    if (succeeded && !installed.removalLeavesPatch) {
+    if (IsSuccess(result) && !installed.removalLeavesPatch) {
         installed.patches.erase(patchCode);
     }
     return result;

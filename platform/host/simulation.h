@@ -51,6 +51,14 @@ struct InstalledProduct {
     bool removalLeavesPatch = false;              // success answered, nothing removed (Wine's stub)
     std::map<unsigned, std::uint32_t> contextErrors; // what asking a patch's state in a context
                                                      // gives instead of an answer
+    // Windows Installer's verdict on a patch (MsiDeterminePatchSequenceW): the context the
+    // product is installed in, and the patch's status there (0 applies, 1642 does not).
+    unsigned context = 4; // MSIINSTALLCONTEXT_MACHINE
+    std::uint32_t patchVerdict = 0;
+    // Whether a successful patch registers the patch it was given under its code, as Windows
+    // Installer does; by default the product's patches stay as the test set them, so that a test
+    // can run the pack again on the machine as it was.
+    bool registersPatches = false;
 };
 
 struct RemoveCall {
@@ -72,6 +80,12 @@ struct SimulatedMutex {
     bool refusesFullAccess = false; // its security lets us wait on it and no more
     bool refusesWaiting = false;    // its security lets us do nothing at all
     static constexpr std::uint64_t kNever = ~std::uint64_t{0};
+};
+
+struct VerdictCall {
+    std::wstring productCode;
+    std::wstring patchPath;
+    unsigned context = 0;
 };
 
 struct ConfigureCall {
@@ -100,6 +114,7 @@ struct Simulation {
     std::uint32_t uiLevel = 1;                // INSTALLUILEVEL_DEFAULT, as a process starts
     std::vector<ConfigureCall> configureCalls;
     std::vector<RemoveCall> removeCalls;
+    std::vector<VerdictCall> verdictCalls;
     std::uint32_t threadLocale = 1024;
     std::vector<ProcessEntry> processes;
     bool snapshotWorks = true;

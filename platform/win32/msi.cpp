@@ -116,6 +116,23 @@ std::uint32_t MsiPatchInfoIn(InstallContext context, const std::wstring& patchCo
     return result;
 }
 
+std::uint32_t MsiPatchVerdictIn(InstallContext context, const std::wstring& productCode,
+                                const std::wstring& patchPath, std::uint32_t& status) {
+    if (Msi() == nullptr) {
+        return kNoInstallerService;
+    }
+    MSIPATCHSEQUENCEINFOW patch{};
+    patch.szPatchData = patchPath.c_str();
+    patch.ePatchDataType = MSIPATCH_DATATYPE_PATCHFILE;
+    patch.dwOrder = ~DWORD{0};
+    patch.uStatus = ERROR_SUCCESS;
+    // No user SID: the machine context takes none, and the user contexts then mean this user.
+    const UINT result = Msi()->determinePatchSequence(
+        productCode.c_str(), nullptr, static_cast<MSIINSTALLCONTEXT>(context), 1, &patch);
+    status = patch.uStatus;
+    return result;
+}
+
 std::uint32_t MsiRemovePatch(const std::wstring& patchCode, const std::wstring& productCode,
                              const std::wstring& properties) {
     if (Msi() == nullptr) {

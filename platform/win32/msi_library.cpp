@@ -23,7 +23,8 @@ bool Load(MsiLibrary& library) {
            Resolve(module, "MsiConfigureProductExW", library.configureProductEx) &&
            Resolve(module, "MsiEnableLogW", library.enableLog) &&
            Resolve(module, "MsiGetPatchInfoExW", library.getPatchInfoEx) &&
-           Resolve(module, "MsiRemovePatchesW", library.removePatches);
+           Resolve(module, "MsiRemovePatchesW", library.removePatches) &&
+           Resolve(module, "MsiDeterminePatchSequenceW", library.determinePatchSequence);
 }
 
 } // namespace

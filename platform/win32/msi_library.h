@@ -22,6 +22,7 @@ struct MsiLibrary {
     decltype(&::MsiEnableLogW) enableLog = nullptr;
     decltype(&::MsiGetPatchInfoExW) getPatchInfoEx = nullptr;
     decltype(&::MsiRemovePatchesW) removePatches = nullptr;
+    decltype(&::MsiDeterminePatchSequenceW) determinePatchSequence = nullptr;
 };
 
 // The loaded library; nullptr when msi.dll or one of its entry points cannot be had.

@@ -339,24 +339,68 @@ TEST_F(Installation, QuietShowsOnlyTheDialog) {
     EXPECT_EQ(Captions(), std::vector<std::wstring>{L"Installation Error"});
 }
 
-TEST_F(Installation, TheTargetFirstInTheListStopsBeforeLaterProducts) {
-    // A pack whose list names the target version before the installed one.
+TEST_F(Installation, AListNamingTheTargetMakesTheRunDecideByThePatchState) {
+    // A pack whose list names its target version: its patch leaves the version as it is, so the
+    // version cannot say whether a product has it. Windows Installer's patch state does.
     TheSimulation().products[kA] = Product(L"8.1.0.4", L"1031", L"Corvath A");
     TheSimulation().products[kB] = Product(L"8.1.0.4", L"1036");
+    TheSimulation().products[kB].patches[L"{5E0A7C2D-8B14-4C6A-9F3E-2D7B1A9C4E60}"] = {};
     install::ProductRecord prototype = prototype_;
     prototype.applicableVersions = L"8.2.0.5,8.1.0.4,";
     install::DiscoverProducts(prototype, std::wstring(kA) + L";" + kB);
     install::RunTally tally;
     install::InstallerLog noLog(L"");
     install::WaitBudget budget;
-    EXPECT_EQ(
-        install::InstallProducts(install::ProductList(), L"C:\\MSP2", tally, {}, noLog, budget),
-        install::ProductsOutcome::StoppedUpToDate);
-    EXPECT_TRUE(TheSimulation().configureCalls.empty());
-    EXPECT_EQ(messages::CurrentProductName(), L"Corvath A") << "the second is never examined";
-    EXPECT_EQ(TheSimulation().threadLocale, 1031u) << "its 306 comes in its language";
-    EXPECT_EQ(payload::MessageLanguage(), 1031u);
+    const install::PatchAtHand patch{L"C:\\MSP2", L"{5E0A7C2D-8B14-4C6A-9F3E-2D7B1A9C4E60}"};
+    EXPECT_EQ(install::InstallProducts(install::ProductList(), patch, tally, {}, noLog, budget),
+              install::ProductsOutcome::Done);
+    ASSERT_EQ(TheSimulation().configureCalls.size(), 1u);
+    EXPECT_EQ(TheSimulation().configureCalls[0].productCode, kA) << "B has the patch applied";
     EXPECT_EQ(install::ExitCodeFor(tally), 0u);
+}
+
+TEST_F(Installation, ASmallUpdateIsAppliedOnceThenCurrentAndWindowsInstallersVerdictIsLogged) {
+    // A patch that leaves 1.1.1 as it is. Windows Installer registers it when it applies it, and
+    // says (here) that it does not apply to the second product, which the pack patches all the
+    // same.
+    const std::wstring patchCode = L"{5E0A7C2D-8B14-4C6A-9F3E-2D7B1A9C4E60}";
+    for (const wchar_t* code : {kA, kB}) {
+        TheSimulation().products[code] = Product(L"1.1.1", L"1033");
+        TheSimulation().products[code].registersPatches = true;
+    }
+    TheSimulation().products[kB].patchVerdict = 1642;
+    install::ProductRecord prototype = prototype_;
+    prototype.targetVersion = L"1.1.1.0";
+    prototype.applicableVersions = L"1.1.1.0,";
+    install::DiscoverProducts(prototype, std::wstring(kA) + L";" + kB);
+    const install::PatchAtHand patch{testing_support::Wide(CORVATH_SAMPLE_PATCH_FILE), patchCode};
+    std::uint32_t error = 0;
+    runlog::StartRunLog(testing_support::Wide((scratch_ / "run.log").string()),
+                        runlog::LogOpening::CreateNew, error);
+    for (const auto expected :
+         {install::ProductsOutcome::Done, install::ProductsOutcome::AllUpToDate}) {
+        install::RunTally tally;
+        install::InstallerLog noLog(L"");
+        install::WaitBudget budget;
+        EXPECT_EQ(install::InstallProducts(install::ProductList(), patch, tally, {}, noLog, budget),
+                  expected);
+        EXPECT_EQ(install::ExitCodeFor(tally), 0u);
+    }
+    runlog::StopRunLog();
+    EXPECT_EQ(TheSimulation().configureCalls.size(), 2u) << "once for each, on the first run";
+    EXPECT_EQ(TheSimulation().products[kA].patches.count(patchCode), 1u);
+    const std::vector<char> bytes = testing_support::ReadFileBytes(scratch_ / "run.log");
+    const std::string log(bytes.begin(), bytes.end());
+    EXPECT_NE(log.find("patch applied (state \"1\"): up to date, Windows Installer has the patch "
+                       "applied to it"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("the pack and Windows Installer disagree on {D23F0824-4F3E-2F33-0C5C-"
+                       "7FD0A6A3A450}: the pack applies the patch, Windows Installer says it "
+                       "does not apply (1642"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("disagree on {6513270E"), std::string::npos);
 }
 
 TEST_F(Installation, RelativeFoldersStillGiveWindowsInstallerAFullPath) {

@@ -68,8 +68,10 @@ TEST_F(RunLog, ADefaultRunLogsWhatItDidAndWhy) {
         "\"Corvath\", VersionString \"8.1.0.4\", Language \"1031\"\r\n",
         "not installed: 21 of the codes, state -1\r\n",
         "running-program check 1: corvath.exe is not running\r\n",
-        ": installed \"8.1.0.4\", target 8.2.0.5, applies to \"8.1.0.4,\", language \"1031\": "
-        "apply, the installed version is one the pack applies to\r\n",
+        ": installed \"8.1.0.4\", target 8.2.0.5, applies to \"8.1.0.4,\", language \"1031\", "
+        "patch not registered: apply, the installed version is one the pack applies to\r\n",
+        "Windows Installer's verdict on the patch for {6513270E-4F3E-0D37-F2A7-4DE452E6B438} "
+        "(MsiDeterminePatchSequenceW, context 4): it applies; the pack's decision: apply\r\n",
         "Windows Installer's verbose log: ",
         "installer command line for {6513270E-4F3E-0D37-F2A7-4DE452E6B438}: PATCH=\"",
         " REBOOT=ReallySuppress\r\n",

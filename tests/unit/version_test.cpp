@@ -14,17 +14,24 @@ struct VersionRow {
     std::int16_t build, revision;
 };
 
-TEST(ParseVersion, ReadsComponentsOnlyWhenADotFollows) {
+TEST(ParseVersion, ReadsEveryComponentItHas) {
     const VersionRow rows[] = {
         {L"8.2.0.5", 8, 2, 0, 5},
         {L"8,2,0,5", 8, 2, 0, 5},
         {L"8.1.0.4,", 8, 1, 0, 4},
         {L"8.2.0.5.7", 8, 2, 0, 5},
         {L"", 0, 0, 0, 0},
-        {L"8", 0, 0, 0, 0},
         {L"abc", 0, 0, 0, 0},
-        {L"8.2", 8, 0, 0, 0},
+        // Fewer than four components, as Windows Installer writes ProductVersion.
+        {L"8", 8, 0, 0, 0},
+        {L"8.2", 8, 2, 0, 0},
         {L"8.2.0", 8, 2, 0, 0},
+        {L"1.1.1", 1, 1, 1, 0},
+        {L"1,1,1", 1, 1, 1, 0},
+        {L"1.1.1x", 1, 1, 1, 0},
+        {L" 8. 2", 8, 2, 0, 0},
+        {L"1.1.70000", 1, 1, 4464, 0},
+        {L"8.", 8, 0, 0, 0},
         {L".5.6.7", 0, 5, 6, 7},
         {L"8..0.5", 8, 0, 0, 5},
         {L"8. 2.0.5", 8, 2, 0, 5},
@@ -55,6 +62,10 @@ TEST(ParseVersion, EqualityComparesAllFourFields) {
     EXPECT_FALSE(install::VersionsEqual(ParseVersion(L"8.2.0.5"), ParseVersion(L"8.2.1.5")));
     EXPECT_FALSE(install::VersionsEqual(ParseVersion(L"8.2.0.5"), ParseVersion(L"8.3.0.5")));
     EXPECT_FALSE(install::VersionsEqual(ParseVersion(L"8.2.0.5"), ParseVersion(L"9.2.0.5")));
+    // Three-part versions are told apart by their last component, and read as the four-part.
+    EXPECT_FALSE(install::VersionsEqual(ParseVersion(L"1.1.1"), ParseVersion(L"1.1.2")));
+    EXPECT_TRUE(install::VersionsEqual(ParseVersion(L"1.1.1"), ParseVersion(L"1.1.1.0")));
+    EXPECT_TRUE(install::VersionsEqual(ParseVersion(L"8.2"), ParseVersion(L"8.2.0.0")));
 }
 
 TEST(ParseDecimal, FollowsTheWideStringToLongRules) {

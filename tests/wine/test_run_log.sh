@@ -48,7 +48,8 @@ assert_logged "$log" \
     "target list, 22 codes: " \
     "target $de: state 5, installed: ProductName \"Corvath\", VersionString \"8.1.0.4\", Language \"1031\"" \
     "running-program check 1: corvath.exe is not running" \
-    "product $de: installed \"8.1.0.4\", target 8.2.0.5, applies to \"8.1.0.4,\", language \"1031\": apply" \
+    "product $de: installed \"8.1.0.4\", target 8.2.0.5, applies to \"8.1.0.4,\", language \"1031\", patch not registered: apply" \
+    "Windows Installer's verdict on the patch for $de (MsiDeterminePatchSequenceW, context 4): it applies; the pack's decision: apply" \
     "Windows Installer's verbose log: \"C:\\users\\" \
     "installer command line for $de: PATCH=\"C:\\users\\" \
     "REBOOTPROMPT=S FILESINUSETEXT=\"Die folgenden Anwendungen" \
