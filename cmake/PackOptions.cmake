@@ -9,10 +9,10 @@ set(CORVATH_SP_RECORD_TITLE "Corvath 8.2 Service Pack 1 (x64)" CACHE STRING
   "PatchTitle of a derived record 206")
 set(CORVATH_SP_RECORD_DESCRIPTION "Service pack for Corvath." CACHE STRING
   "PatchDesc of a derived record 206 (one line)")
-set(CORVATH_SP_TARGET_VERSION "8.2.0.5" CACHE STRING
-  "The version the pack brings a product to (catalogue entry 700)")
-set(CORVATH_SP_APPLICABLE_VERSIONS "8.1.0.4," CACHE STRING
-  "Installed versions the pack applies to, each followed by a comma (catalogue entry 900)")
+set(CORVATH_SP_TARGET_VERSION "" CACHE STRING
+  "The version the pack brings a product to (catalogue entry 700); empty: the version the patch's transforms upgrade to")
+set(CORVATH_SP_APPLICABLE_VERSIONS "" CACHE STRING
+  "Installed versions the pack applies to, each followed by a comma (catalogue entry 900); empty: the versions the patch's transforms upgrade from")
 
 set(CORVATH_SP_SIGN_PKCS12 "" CACHE FILEPATH
   "PKCS#12 file with the code-signing certificate and key; empty: corvath-sp.exe is not signed. The key's password is read from the environment variable CORVATH_SP_SIGN_PASSWORD when the pack is built")
@@ -20,6 +20,10 @@ set(CORVATH_SP_SIGN_TIMESTAMP_URL "" CACHE STRING
   "RFC 3161 time-stamp server for the signature (optional)")
 
 include(${CMAKE_CURRENT_LIST_DIR}/PatchDigest.cmake) # corvath_check_patch
+
+# What a deployment needs to detect the pack, written beside it whenever its patch is checked.
+set(CORVATH_PACK_DETECTION_FACTS ${CMAKE_BINARY_DIR}/corvath-sp.detection.txt)
+set(CORVATH_PACK_DETECTION_SCRIPT ${CMAKE_BINARY_DIR}/corvath-sp.detection.ps1)
 
 # The pack checker (msp/) reads the patch when the pack is configured and again whenever it is
 # built. It is built here, for this machine, with the generator of this build but never its
@@ -66,9 +70,10 @@ function(corvath_build_pack_checker out_var)
   set(${out_var} ${program_dir}/corvath-pack-check${suffix} PARENT_SCOPE)
 endfunction()
 
-# CORVATH_SP_APPLICABLE_VERSIONS: one or more four-part versions, each followed by a comma.
+# CORVATH_SP_APPLICABLE_VERSIONS, when given: one or more four-part versions, each followed by a
+# comma.
 function(corvath_check_applicable_versions value)
-  if(NOT value MATCHES "^([0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+,)+$")
+  if(NOT value STREQUAL "" AND NOT value MATCHES "^([0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+,)+$")
     message(FATAL_ERROR " CORVATH_SP_APPLICABLE_VERSIONS \"${value}\": must be one or more "
       "four-part versions, each followed by a comma (8.1.0.4, or 8.1.0.4,8.1.0.5,); a version "
       "without its comma is never compared, and every product would get 308")
@@ -97,12 +102,11 @@ function(corvath_sign_pack target)
     VERBATIM)
 endfunction()
 
-function(corvath_version_fields version out_var)
-  string(REGEX MATCH "^([0-9]+)\\.([0-9]+)\\.([0-9]+)\\.([0-9]+)$" matched "${version}")
-  if(NOT matched)
+# CORVATH_SP_TARGET_VERSION, when given, reads like 8.2.0.5.
+function(corvath_check_target_version version)
+  if(NOT version STREQUAL "" AND NOT version MATCHES "^[0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+$")
     message(FATAL_ERROR "CORVATH_SP_TARGET_VERSION must read like 8.2.0.5, not '${version}'")
   endif()
-  set(${out_var} ${CMAKE_MATCH_1} ${CMAKE_MATCH_2} ${CMAKE_MATCH_3} ${CMAKE_MATCH_4} PARENT_SCOPE)
 endfunction()
 
 # Writes DIR/records.rc naming RECORDS (files in id order from 206, or ID=FILE entries) as
@@ -139,11 +143,14 @@ function(corvath_configure_pack)
   file(MAKE_DIRECTORY ${include_dir})
 
   # What a pack is built from is checked now, and again whenever the pack is built.
+  corvath_check_target_version("${CORVATH_SP_TARGET_VERSION}")
   corvath_check_applicable_versions("${CORVATH_SP_APPLICABLE_VERSIONS}")
   corvath_build_pack_checker(checker)
   if(CORVATH_SP_PATCH)
     get_filename_component(patch "${CORVATH_SP_PATCH}" ABSOLUTE)
-    corvath_check_patch("${checker}" "${patch}" CORVATH_SP_PATCH patch_code)
+    corvath_check_patch("${checker}" "${patch}" CORVATH_SP_PATCH "${CORVATH_SP_TARGET_VERSION}"
+      "${CORVATH_SP_APPLICABLE_VERSIONS}" given)
+    message(STATUS "The pack brings ${given_TARGET} and applies to ${given_APPLICABLE}")
     set(patch_option CORVATH_SP_PATCH)
     set(makers "")
   else()
@@ -160,9 +167,14 @@ function(corvath_configure_pack)
       message(FATAL_ERROR "Deriving record 206 needs the host tools; pass CORVATH_SP_RECORDS instead")
     endif()
     set(records ${include_dir}/record206.txt)
+    # Without the option, the record tool takes the version from the patch, as the checker does.
+    set(version_option "")
+    if(NOT CORVATH_SP_TARGET_VERSION STREQUAL "")
+      set(version_option --version ${CORVATH_SP_TARGET_VERSION})
+    endif()
     add_custom_command(OUTPUT ${records}
       COMMAND ${CORVATH_TOOLS_DIR}/corvath-patch-record --msp ${patch}
-        --version ${CORVATH_SP_TARGET_VERSION} --title ${CORVATH_SP_RECORD_TITLE}
+        ${version_option} --title ${CORVATH_SP_RECORD_TITLE}
         --desc ${CORVATH_SP_RECORD_DESCRIPTION} --out ${records}
       DEPENDS ${patch} ${CORVATH_TOOL_TARGETS}
       COMMENT "Deriving patch-list record 206 from ${patch}"
@@ -171,9 +183,6 @@ function(corvath_configure_pack)
 
   corvath_write_records_rc(${include_dir} "${records}" record_files)
 
-  corvath_version_fields(${CORVATH_SP_TARGET_VERSION} fields)
-  list(GET fields 0 major)
-  list(GET fields 1 minor)
   file(TO_CMAKE_PATH "${patch}" patch_rc)
   # With SOURCE_DATE_EPOCH, the day it names, the same in every time zone; otherwise today.
   if(DEFINED ENV{SOURCE_DATE_EPOCH})
@@ -181,24 +190,24 @@ function(corvath_configure_pack)
   else()
     string(TIMESTAMP build_date "%d.%m.%Y")
   endif()
-  string(REPLACE "." "," version_commas "${CORVATH_SP_TARGET_VERSION}")
+  # The versions come with the patch's digest (patch_digest.h): the sample's patch is only made
+  # when the pack is built.
   file(CONFIGURE OUTPUT ${include_dir}/sp_config.h CONTENT
 "// Generated from the pack options of the build.
 #define CORVATH_SP_PATCH_FILE \"${patch_rc}\"
-#define CORVATH_SP_TARGET_VERSION \"${CORVATH_SP_TARGET_VERSION}\"
-#define CORVATH_SP_TARGET_VERSION_COMMAS ${version_commas}
-#define CORVATH_SP_TARGET_BASE_COMMAS ${major},${minor},0,0
-#define CORVATH_SP_TARGET_BASE_TEXT \"${major}, ${minor}, 0, 0\"
-#define CORVATH_SP_APPLICABLE_VERSIONS \"${CORVATH_SP_APPLICABLE_VERSIONS}\"
 #define CORVATH_SP_BUILD_DATE \"${build_date}\"
 ")
 
   set(digest_header ${include_dir}/patch_digest.h)
   add_custom_command(OUTPUT ${digest_header}
     COMMAND ${CMAKE_COMMAND} -DCHECKER=${checker} -DPATCH=${patch} -DWHAT=${patch_option}
-      -DOUT=${digest_header} -P ${CMAKE_SOURCE_DIR}/cmake/PatchDigest.cmake
+      -DOUT=${digest_header} "-DTARGET_VERSION=${CORVATH_SP_TARGET_VERSION}"
+      "-DAPPLICABLE_VERSIONS=${CORVATH_SP_APPLICABLE_VERSIONS}"
+      -DFACTS=${CORVATH_PACK_DETECTION_FACTS} -DSCRIPT=${CORVATH_PACK_DETECTION_SCRIPT}
+      -P ${CMAKE_SOURCE_DIR}/cmake/PatchDigest.cmake
+    BYPRODUCTS ${CORVATH_PACK_DETECTION_FACTS} ${CORVATH_PACK_DETECTION_SCRIPT}
     DEPENDS ${patch} ${checker} ${CMAKE_SOURCE_DIR}/cmake/PatchDigest.cmake
-    COMMENT "Checking the patch to embed, and taking its SHA-256"
+    COMMENT "Checking the patch to embed, taking its SHA-256 and the pack's versions"
     VERBATIM)
 
   add_custom_target(corvath_pack_inputs DEPENDS ${patch} ${record_files} ${digest_header})

@@ -1,49 +1,87 @@
-# corvath_check_patch(CHECKER FILE WHAT CODE_VAR)
+# corvath_check_patch(CHECKER FILE WHAT TARGET APPLICABLE OUT_PREFIX [FACTS file SCRIPT file])
 #   Runs the pack checker (msp/, corvath-pack-check) on a patch package. A patch that Windows
 #   Installer would refuse must stop the release engineer's build, not show as 300 or 308 on
 #   customers' machines: a refusal stops with one line, the option or file and the rule it
-#   breaks; each warning prints one line and the build goes on. Sets CODE_VAR to the patch code.
+#   breaks; each warning and note prints one line and the build goes on, and so do the lines that
+#   say how a deployment detects the pack. TARGET and APPLICABLE are the pack's options as given
+#   (empty: the checker takes them from the patch's transforms). Sets OUT_PREFIX_CODE,
+#   OUT_PREFIX_TARGET and OUT_PREFIX_APPLICABLE; FACTS and SCRIPT name the detection files to
+#   write.
 #
-# cmake -DCHECKER=<program> -DPATCH=<file.msp> -DWHAT=<option> -DOUT=<header> -P PatchDigest.cmake
-#   Checks the patch about to be embedded, then writes its SHA-256 and its patch code as defines
-#   for the resource script: the run log names the package it carries without hashing 16 MB at
-#   every run, and a run knows which pack it is before it extracts anything. Rewritten only when
-#   it changes.
+# cmake -DCHECKER=<program> -DPATCH=<file.msp> -DWHAT=<option> -DOUT=<header>
+#       -DTARGET_VERSION=<v> -DAPPLICABLE_VERSIONS=<l> -DFACTS=<file> -DSCRIPT=<file>
+#       -P PatchDigest.cmake
+#   Checks the patch about to be embedded, then writes its SHA-256, its patch code and the pack's
+#   versions as defines for the resource script: the run log names the package it carries without
+#   hashing 16 MB at every run, and a run knows which pack it is before it extracts anything.
+#   Writes the detection facts and script beside the pack. Rewritten only when it changes.
 
 if(CMAKE_SCRIPT_MODE_FILE)
   cmake_minimum_required(VERSION 3.25) # the project's policies, for the function below too
 endif()
 
-function(corvath_check_patch checker file what code_var)
-  execute_process(COMMAND "${checker}" "${file}" OUTPUT_VARIABLE report RESULT_VARIABLE status)
+function(corvath_check_patch checker file what target applicable out_prefix)
+  cmake_parse_arguments(PARSE_ARGV 6 ARG "" "FACTS;SCRIPT" "")
+  set(command "${checker}" "${file}")
+  if(NOT target STREQUAL "")
+    list(APPEND command --target-version "${target}")
+  endif()
+  if(NOT applicable STREQUAL "")
+    list(APPEND command --applicable-versions "${applicable}")
+  endif()
+  if(ARG_FACTS)
+    list(APPEND command --facts-out "${ARG_FACTS}")
+  endif()
+  if(ARG_SCRIPT)
+    list(APPEND command --script-out "${ARG_SCRIPT}")
+  endif()
+  execute_process(COMMAND ${command} OUTPUT_VARIABLE report RESULT_VARIABLE status)
   string(REPLACE "\r" "" report "${report}")
   # Line by line, never as a list: a rule may hold a ";". The leading blank keeps CMake from
   # wrapping the line.
-  set(code "")
+  foreach(key code target applicable)
+    set(found_${key} "")
+  endforeach()
   while(report MATCHES "^([a-z]+)=([^\n]*)\n(.*)$")
     set(key "${CMAKE_MATCH_1}")
     set(value "${CMAKE_MATCH_2}")
     set(report "${CMAKE_MATCH_3}")
     if(key STREQUAL "warn")
       message(NOTICE " ${what} ${file}: warning: ${value}")
+    elseif(key STREQUAL "note" OR key STREQUAL "detect")
+      message(NOTICE " ${what} ${file}: ${value}")
     elseif(key STREQUAL "refuse")
       message(FATAL_ERROR " ${what} ${file}: ${value}")
-    elseif(key STREQUAL "code")
-      set(code "${value}")
+    elseif(key STREQUAL "code" OR key STREQUAL "target" OR key STREQUAL "applicable")
+      set(found_${key} "${value}")
     endif()
   endwhile()
-  if(NOT status EQUAL 0 OR code STREQUAL "")
+  if(NOT status EQUAL 0 OR found_code STREQUAL "")
     message(FATAL_ERROR " ${what} ${file}: the pack checker ${checker} failed (${status})")
   endif()
-  set(${code_var} "${code}" PARENT_SCOPE)
+  foreach(key code target applicable)
+    string(TOUPPER ${key} upper)
+    set(${out_prefix}_${upper} "${found_${key}}" PARENT_SCOPE)
+  endforeach()
 endfunction()
 
 if(CMAKE_SCRIPT_MODE_FILE)
-  corvath_check_patch("${CHECKER}" "${PATCH}" "${WHAT}" patch_code)
+  corvath_check_patch("${CHECKER}" "${PATCH}" "${WHAT}" "${TARGET_VERSION}"
+    "${APPLICABLE_VERSIONS}" patch FACTS "${FACTS}" SCRIPT "${SCRIPT}")
   file(SHA256 "${PATCH}" digest)
-  set(content "// Generated: the SHA-256 and the patch code of the embedded patch.
+  # The version resource wants the target as numbers with commas, and its release as x.y.0.0.
+  string(REPLACE "." ";" fields "${patch_TARGET}")
+  list(GET fields 0 major)
+  list(GET fields 1 minor)
+  string(REPLACE "." "," version_commas "${patch_TARGET}")
+  set(content "// Generated: the embedded patch's SHA-256 and code, and the versions of the pack.
 #define CORVATH_SP_PATCH_SHA256 \"${digest}\"
-#define CORVATH_SP_PATCH_CODE \"${patch_code}\"
+#define CORVATH_SP_PATCH_CODE \"${patch_CODE}\"
+#define CORVATH_SP_TARGET_VERSION \"${patch_TARGET}\"
+#define CORVATH_SP_TARGET_VERSION_COMMAS ${version_commas}
+#define CORVATH_SP_TARGET_BASE_COMMAS ${major},${minor},0,0
+#define CORVATH_SP_TARGET_BASE_TEXT \"${major}, ${minor}, 0, 0\"
+#define CORVATH_SP_APPLICABLE_VERSIONS \"${patch_APPLICABLE}\"
 ")
   if(EXISTS "${OUT}")
     file(READ "${OUT}" old)

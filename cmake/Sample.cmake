@@ -1,8 +1,10 @@
 # corvath_add_sample(OUT_DIR <dir> BUILDER <path> RECORD_TOOL <path> PROGRAMS_DIR <dir>
 #                    DEPENDS <targets...>)
 #
-# Custom target `corvath_sample`: the sample service pack, its record 206, the edge packages
-# and the seven sample products, all written into OUT_DIR. Sets CORVATH_SAMPLE_PATCH and
+# Custom target `corvath_sample`: the sample service pack, its record 206, the edge packages,
+# the sample products, and a small update unlike the sample (a product whose ProductVersion has
+# three fields, and a patch that replaces its data file and leaves the version as it is), all
+# written into OUT_DIR. Sets CORVATH_SAMPLE_PATCH and
 # CORVATH_SAMPLE_RECORD (full paths) in the caller's scope, and, for tests/tools,
 # CORVATH_SAMPLE_RECORD_TOOL and CORVATH_SAMPLE_PROGRAMS_DIR.
 #
@@ -15,7 +17,8 @@ set(_corvath_sample_root "${CMAKE_CURRENT_LIST_DIR}/..")
 find_program(CORVATH_WIXL wixl REQUIRED)
 find_program(CORVATH_MSIBUILD msibuild REQUIRED)
 
-# product name | line of target-codes.txt | version | Language | what is special about it:
+# product name | line of target-codes.txt (or "small": samples/small-update-target.txt) |
+# version | Language | what is special about it:
 #   fails      its own custom action fails every patching run
 #   long-name  a ProductName of 1,208 characters, longer than the 1,024 an installer property
 #              buffer holds
@@ -29,7 +32,8 @@ set(_corvath_sample_products
     "corvath-old|6|8.0.0.0|1033|-"
     "corvath-failing|7|8.1.0.4|1033|fails"
     "corvath-longname|8|8.0.0.0|1033|long-name"
-    "corvath-restart|9|8.1.0.4|1033|restart")
+    "corvath-restart|9|8.1.0.4|1033|restart"
+    "corvath-111|small|1.1.1|1033|-")
 
 # "Corvath " and then 120 numbered blocks of ten characters: 1,208 in all, each part findable.
 set(_corvath_long_name "Corvath ")
@@ -50,9 +54,11 @@ function(corvath_add_sample)
 
     set(root "${_corvath_sample_root}")
     set(codes_file "${root}/samples/target-codes.txt")
+    set(small_update_file "${root}/samples/small-update-target.txt")
     set(wxs "${root}/samples/products/corvath.wxs")
     set(data_file "${root}/samples/products/corvath.dat")
     file(STRINGS "${codes_file}" codes)
+    file(STRINGS "${small_update_file}" small_update_code)
     file(MAKE_DIRECTORY "${ARG_OUT_DIR}")
 
     # wixl rejects absolute Source paths; it resolves them from its working directory.
@@ -66,8 +72,15 @@ function(corvath_add_sample)
         list(GET fields 2 version)
         list(GET fields 3 language)
         list(GET fields 4 special)
-        math(EXPR index "${line} - 1")
-        list(GET codes ${index} code)
+        if(line STREQUAL "small")
+            set(code "${small_update_code}")
+            # Any host program will do: the small update replaces the data file alone.
+            set(host_version 8.1.0.4)
+        else()
+            math(EXPR index "${line} - 1")
+            list(GET codes ${index} code)
+            set(host_version ${version})
+        endif()
         set(msi "${ARG_OUT_DIR}/${name}.msi")
 
         # wixl leaves File.Version empty; the installer needs it to compare versions.
@@ -93,13 +106,13 @@ function(corvath_add_sample)
             COMMAND "${CORVATH_WIXL}" -a x64
                 -D "ProductCode=${code}" -D "ProductVersion=${version}"
                 -D "ProductLanguage=${language}" -D "FailOnPatch=${fails}"
-                -D "HostProgram=corvath-${version}.exe" -D "DataFile=${data_from_programs}"
+                -D "HostProgram=corvath-${host_version}.exe" -D "DataFile=${data_from_programs}"
                 -o "${msi}.part" "${wxs}"
             ${finish}
             COMMAND "${CMAKE_COMMAND}" -E rename "${msi}.part" "${msi}"
             WORKING_DIRECTORY "${ARG_PROGRAMS_DIR}"
-            DEPENDS "${wxs}" "${data_file}" "${codes_file}"
-                "${ARG_PROGRAMS_DIR}/corvath-${version}.exe" ${ARG_DEPENDS}
+            DEPENDS "${wxs}" "${data_file}" "${codes_file}" "${small_update_file}"
+                "${ARG_PROGRAMS_DIR}/corvath-${host_version}.exe" ${ARG_DEPENDS}
             COMMENT "Building sample product ${name}.msi"
             VERBATIM)
         list(APPEND outputs "${msi}")
@@ -112,11 +125,14 @@ function(corvath_add_sample)
             database-class lower-case no-patch-code)
         list(APPEND patch_outputs "${ARG_OUT_DIR}/edge-${edge}.msp")
     endforeach()
-    list(APPEND patch_outputs "${ARG_OUT_DIR}/other-patch.msp")
+    list(APPEND patch_outputs "${ARG_OUT_DIR}/other-patch.msp" "${ARG_OUT_DIR}/small-update.msp"
+        "${ARG_OUT_DIR}/small-update.dat")
     add_custom_command(OUTPUT ${patch_outputs}
         COMMAND "${ARG_BUILDER}" --targets "${codes_file}"
             --program "${ARG_PROGRAMS_DIR}/corvath-8.2.0.5.exe" --out-dir "${ARG_OUT_DIR}"
-        DEPENDS "${ARG_BUILDER}" "${codes_file}" "${ARG_PROGRAMS_DIR}/corvath-8.2.0.5.exe"
+            --small-update-targets "${small_update_file}"
+        DEPENDS "${ARG_BUILDER}" "${codes_file}" "${small_update_file}"
+            "${ARG_PROGRAMS_DIR}/corvath-8.2.0.5.exe"
             ${ARG_DEPENDS}
         COMMENT "Building the sample service pack and the edge packages"
         VERBATIM)

@@ -134,16 +134,20 @@ Parsed<CompoundFile> open_compound_file(const std::filesystem::path& path) {
 }
 
 Parsed<std::vector<DirectoryEntry>> root_children(CompoundFile& file) {
+    return children_of(file, file.root);
+}
+
+Parsed<std::vector<DirectoryEntry>> children_of(CompoundFile& file, const DirectoryEntry& storage) {
     const auto directory = sector_chain(file, file.first_directory_sector);
     if (!directory.ok())
         return failed<std::vector<DirectoryEntry>>(directory.failure);
     const std::uint64_t entry_count =
         directory.value.size() * (file.sector_size / cfb::kDirectoryEntrySize);
 
-    // The children hang from the root as a tree of siblings; each entry is visited once.
+    // The children hang from the storage as a tree of siblings; each entry is visited once.
     Parsed<std::vector<DirectoryEntry>> children;
     std::vector<bool> visited(static_cast<std::size_t>(entry_count));
-    std::vector<std::uint32_t> pending{file.root.child};
+    std::vector<std::uint32_t> pending{storage.child};
     while (!pending.empty()) {
         const std::uint32_t id = pending.back();
         pending.pop_back();

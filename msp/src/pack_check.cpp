@@ -5,6 +5,8 @@
 #include "msp/patch_rules.h"
 #include "msp/patch_summary.h"
 #include "msp/summary_information.h"
+#include "msp/transform_versions.h"
+#include "text_lists.h"
 
 namespace corvath::msp {
 namespace {
@@ -16,7 +18,7 @@ PackCheck refused(PackCheck check, std::string rule) {
 
 } // namespace
 
-PackCheck check_pack_patch(const std::filesystem::path& path) {
+PackCheck check_pack_patch(const std::filesystem::path& path, const VersionOptions& options) {
     PackCheck check;
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error))
@@ -60,6 +62,27 @@ PackCheck check_pack_patch(const std::filesystem::path& path) {
     check.allows_removal = removable.value;
     if (auto warning = removal_warning(removable.value))
         check.warnings.push_back(*warning);
+
+    const auto transform_list = read_text_property(summary.value, kPropertyTransforms);
+    if (!transform_list.ok())
+        return refused(check, transform_list.failure);
+    auto transforms =
+        read_transform_versions(file.value, children.value, transform_list.value.value_or(""));
+    if (!transforms.ok())
+        return refused(check, transforms.failure);
+    check.transforms = std::move(transforms.value);
+    check.versions = decide_pack_versions(check.transforms, options);
+    if (check.versions.refusal)
+        return refused(check, *check.versions.refusal);
+    check.warnings.insert(check.warnings.end(), check.versions.warnings.begin(),
+                          check.versions.warnings.end());
+    check.notes = check.versions.notes;
+
+    check.detection.product_codes = split_list(*targets.value, ';');
+    check.detection.patch_code = check.patch_code;
+    check.detection.target_version = check.versions.target;
+    check.detection.applicable_versions = check.versions.applicable;
+    check.detection.by_version = check.versions.by_version;
     return check;
 }
 

@@ -1,24 +1,83 @@
-// corvath-pack-check <patch.msp>: the pack's checks of its patch, run by the build when the
-// pack is configured and whenever it is built. One line each, for cmake/PatchDigest.cmake:
+// corvath-pack-check <patch.msp> [--target-version V] [--applicable-versions L]
+//                    [--facts-out FILE] [--script-out FILE]
+// The pack's checks of its patch, run by the build when the pack is configured and whenever it is
+// built. V and L are the pack's options as given (absent: taken from the patch). One line each,
+// for cmake/PatchDigest.cmake:
 //   warn=<text>      a warning; the build goes on
+//   note=<text>      what the pack is, printed as it is
 //   refuse=<rule>    the rule the patch breaks; exit status 1
-//   code=<code>      the patch code, when nothing is refused
-// Exit status 2: bad arguments.
+//   target=<v>       the version the pack brings, in four parts
+//   applicable=<l>   the versions it applies to, each followed by a comma
+//   detect=<text>    what a deployment needs to detect the pack, a line at a time
+//   code=<code>      the patch code, last, when nothing is refused
+// --facts-out and --script-out write the detection facts and the Intune detection script.
+// Exit status 2: bad arguments, or an output that cannot be written.
 #include "msp/pack_check.h"
 
 #include <cstdio>
+#include <fstream>
+#include <string>
+#include <string_view>
+
+namespace {
+
+bool write_file(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    return static_cast<bool>(out.flush());
+}
+
+int usage() {
+    std::fputs("usage: corvath-pack-check <patch.msp> [--target-version V] "
+               "[--applicable-versions L] [--facts-out FILE] [--script-out FILE]\n",
+               stderr);
+    return 2;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fputs("usage: corvath-pack-check <patch.msp>\n", stderr);
-        return 2;
+    if (argc < 2)
+        return usage();
+    corvath::msp::VersionOptions options;
+    std::string facts_out;
+    std::string script_out;
+    for (int i = 2; i < argc; i += 2) {
+        const std::string_view name = argv[i];
+        if (i + 1 >= argc)
+            return usage();
+        const std::string value = argv[i + 1];
+        if (name == "--target-version")
+            options.target = value;
+        else if (name == "--applicable-versions")
+            options.applicable = value;
+        else if (name == "--facts-out")
+            facts_out = value;
+        else if (name == "--script-out")
+            script_out = value;
+        else
+            return usage();
     }
-    const corvath::msp::PackCheck check = corvath::msp::check_pack_patch(argv[1]);
+
+    const corvath::msp::PackCheck check = corvath::msp::check_pack_patch(argv[1], options);
     for (const std::string& warning : check.warnings)
         std::printf("warn=%s\n", warning.c_str());
     if (check.refusal) {
         std::printf("refuse=%s\n", check.refusal->c_str());
         return 1;
+    }
+    for (const std::string& note : check.notes)
+        std::printf("note=%s\n", note.c_str());
+    std::printf("target=%s\n", check.versions.target.c_str());
+    std::printf("applicable=%s\n", check.versions.applicable.c_str());
+    for (const std::string& line : corvath::msp::detection_summary(check.detection))
+        std::printf("detect=%s\n", line.c_str());
+    if ((!facts_out.empty() &&
+         !write_file(facts_out, corvath::msp::detection_facts(check.detection))) ||
+        (!script_out.empty() &&
+         !write_file(script_out, corvath::msp::intune_detection_script(check.detection)))) {
+        std::fputs("corvath-pack-check: cannot write the detection files\n", stderr);
+        return 2;
     }
     std::printf("code=%s\n", check.patch_code.c_str());
     return std::fflush(stdout) == 0 ? 0 : 2;

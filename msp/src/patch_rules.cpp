@@ -10,8 +10,6 @@ namespace {
 constexpr ClassId kPatchClassId = {0x86, 0x10, 0x0C, 0x00, 0x00, 0x00, 0x00, 0x00,
                                    0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 
-constexpr std::size_t kBracedGuidLength = 38; // {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}
-
 // Windows Installer compares product and patch codes as text: only upper case matches.
 bool is_braced_guid(std::string_view text) {
     if (text.size() != kBracedGuidLength || text.front() != '{' || text.back() != '}')

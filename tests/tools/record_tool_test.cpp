@@ -31,10 +31,11 @@ RecordTexts texts_of_sample_record() {
 }
 
 CommandResult run_record_tool(const std::string& msp, const std::string& title,
-                              const std::string& description, const std::string& out = "") {
+                              const std::string& description, const std::string& out = "",
+                              const std::string& version = "8.2.0.5") {
     std::string command = shell_quote(CORVATH_RECORD_TOOL) + " --msp " + shell_quote(msp) +
-                          " --version 8.2.0.5 --title " + shell_quote(title) + " --desc " +
-                          shell_quote(description);
+                          (version.empty() ? "" : " --version " + version) + " --title " +
+                          shell_quote(title) + " --desc " + shell_quote(description);
     if (!out.empty())
         command += " --out " + shell_quote(out);
     return run_command(command + " 2>/dev/null");
@@ -67,6 +68,16 @@ TEST(RecordTool, DerivesTheBuildersRecordFromTheSample) {
             .status,
         0);
     EXPECT_EQ(read_file(out), expected);
+}
+
+TEST(RecordTool, WithoutAVersionTakesTheOneThePatchUpgradesTo) {
+    const RecordTexts texts = texts_of_sample_record();
+    const auto expected = read_file(sample_path("record206.txt"));
+    ASSERT_TRUE(expected);
+    const auto printed = run_record_tool(sample_path("corvath-sp-sample.msp"), texts.title,
+                                         texts.description, "", "");
+    EXPECT_EQ(printed.status, 0);
+    EXPECT_EQ(printed.output, std::string(expected->begin(), expected->end()));
 }
 
 TEST(RecordTool, TakesTheFirstTargetEvenWhenAnEntryIsEmpty) {
@@ -105,4 +116,5 @@ TEST(RecordTool, RejectsBadArguments) {
     EXPECT_EQ(run_command(tool + " 2>/dev/null").status, 2);
     EXPECT_EQ(run_command(tool + " --msp x --bogus y 2>/dev/null").status, 2);
     EXPECT_EQ(run_command(tool + " --msp x --version 1.2.3.4 --title t 2>/dev/null").status, 2);
+    EXPECT_EQ(run_command(tool + " --version 1.2.3.4 --title t --desc d 2>/dev/null").status, 2);
 }

@@ -24,10 +24,24 @@ assert_stops_with() {
     assert_eq 1 "$(grep -cF -- "$2" "$build.log")" "$1: one line naming the rule"
 }
 
-begin_case "the sample's patch and lists configure as before"
+begin_case "the sample's patch configures as before, its versions taken from it"
 configure -DCORVATH_SP_PATCH="$(sample_file corvath-sp-sample.msp)" -DCORVATH_SP_RECORDS="$record"
 assert_eq 0 "$LAST_RC" "configure"
-assert_eq 0 "$(grep -c 'warning: no MsiPatchMetadata' "$build.log")" "a removable patch: no warning"
+assert_eq 0 "$(grep -c 'warning:' "$build.log")" "no warning"
+assert_eq 1 "$(grep -cF 'The pack brings 8.2.0.5 and applies to 8.1.0.4,' "$build.log")" \
+    "8.2.0.5 and 8.1.0.4, from the patch's transforms"
+
+begin_case "options that differ from the patch: one line of warning naming the patch's versions"
+rm -rf "$build"
+patch=$(sample_file corvath-sp-sample.msp)
+configure -DCORVATH_SP_PATCH="$patch" -DCORVATH_SP_RECORDS="$record" \
+    -DCORVATH_SP_TARGET_VERSION=8.2.0.6 -DCORVATH_SP_APPLICABLE_VERSIONS=8.1.0.4,
+assert_eq 0 "$LAST_RC" "configure: a vendor may know better"
+assert_eq 1 "$(grep -c 'warning:' "$build.log")" "one line of warning"
+assert_eq 1 "$(grep -cF "CORVATH_SP_PATCH $patch: warning: CORVATH_SP_TARGET_VERSION 8.2.0.6 differs from the patch's own versions: its transforms bring 8.1.0.4 to 8.2.0.5; the pack uses the options as given" "$build.log")" \
+    "the line names the option and the patch's own versions"
+assert_eq 1 "$(grep -cF 'The pack brings 8.2.0.6 and applies to 8.1.0.4,' "$build.log")" "the options are used"
+rm -rf "$build"
 
 begin_case "each edge package stops the configure, whatever the records"
 while IFS='|' read -r package rule; do

@@ -19,13 +19,17 @@ namespace {
 constexpr std::string_view usage =
     "usage: corvath-patch-builder --targets <codes.txt> --program <corvath-8.2.0.5.exe>\n"
     "                             --out-dir <dir> [--size <bytes>] [--sample-only]\n"
+    "                             [--small-update-targets <codes.txt>]\n"
     "Writes corvath-sp-sample.msp (exactly --size bytes, default 16049664), record206.txt\n"
-    "and, unless --sample-only, the edge-*.msp packages into <dir>.\n";
+    "and, unless --sample-only, the edge-*.msp packages into <dir>; with\n"
+    "--small-update-targets also small-update.msp and the data file it brings,\n"
+    "small-update.dat.\n";
 
 struct Options {
     std::string targets;
     std::string program;
     std::string out_dir;
+    std::string small_update_targets;
     std::uint64_t size = sample::package_size;
     bool sample_only = false;
 };
@@ -56,6 +60,8 @@ bool parse_options(int argc, char** argv, Options& options, std::string& error) 
             options.program = value;
         else if (name == "--out-dir")
             options.out_dir = value;
+        else if (name == "--small-update-targets")
+            options.small_update_targets = value;
         else if (name == "--size") {
             if (!parse_size(value, options.size)) {
                 error = "--size needs a positive decimal number of bytes, got \"" + value + "\"";
@@ -137,6 +143,18 @@ int main(int argc, char** argv) {
         for (const EdgePackage& edge : *edges)
             if (!write(edge.file_name, edge.bytes))
                 return fail(error);
+    }
+
+    if (!options.small_update_targets.empty()) {
+        auto codes = read_target_codes(options.small_update_targets, error);
+        if (!codes)
+            return fail(error);
+        const Bytes data = make_data_file(small_update::data_size, "1.1.1 fixed");
+        auto package = build_small_update_package(*codes, data, error);
+        if (!package)
+            return fail(error);
+        if (!write("small-update.dat", data) || !write("small-update.msp", *package))
+            return fail(error);
     }
 
     std::printf("corvath-sp-sample.msp: %llu bytes (corvath.dat %llu bytes), %zu targets\n",

@@ -56,10 +56,10 @@ std::vector<DatabaseTable> metadata_tables(const PatchMetadata& metadata) {
     return {std::move(table), std::move(sequence)};
 }
 
-std::string storage_name_for(std::size_t index) {
-    char name[48]; // room for any index; build_transform_pair checks the real limit
-    std::snprintf(name, sizeof name, "Corvath81To82_%02zu", index + 1);
-    return name;
+std::string storage_name_for(const std::string& prefix, std::size_t index) {
+    char number[24]; // room for any index; build_transform_pair checks the name's real limit
+    std::snprintf(number, sizeof number, "_%02zu", index + 1);
+    return prefix + number;
 }
 
 } // namespace
@@ -79,19 +79,19 @@ namespace {
 // Everything of the package but its cabinet.
 std::optional<StorageNode> patch_root(const PatchDefinition& definition, std::uint64_t data_size,
                                       std::string& error) {
-    if (!definition.exe) {
-        error = "patch definition without payload";
-        return std::nullopt;
-    }
-
     StorageNode root;
     root.class_id = definition.root_class;
 
     std::vector<std::string> transform_list;
     for (std::size_t i = 0; i < definition.transform_products.size(); ++i) {
-        const TransformTarget target{definition.transform_products[i], storage_name_for(i),
-                                     static_cast<std::uint32_t>(definition.exe->size()),
-                                     static_cast<std::uint32_t>(data_size)};
+        const TransformTarget target{
+            definition.transform_products[i],
+            storage_name_for(definition.transform_prefix, i),
+            static_cast<std::uint32_t>(definition.exe ? definition.exe->size() : 0),
+            static_cast<std::uint32_t>(data_size),
+            definition.from_version,
+            definition.to_version,
+            definition.exe != nullptr};
         auto pair = build_transform_pair(target);
         if (!pair) {
             error = "cannot build the transforms for " + target.product_code;
@@ -108,8 +108,10 @@ std::optional<StorageNode> patch_root(const PatchDefinition& definition, std::ui
         {pid_subject, definition.title},
         {pid_author, std::string("Lunmere")},
         {pid_keywords, std::string("Installer,Patch,PCP")},
-        {pid_comments, "Brings Corvath " + std::string(layout::base_version) + " to " +
-                           std::string(layout::patched_version) + "."},
+        {pid_comments,
+         definition.from_version == definition.to_version
+             ? "Replaces a file of Corvath " + definition.from_version + "."
+             : "Brings Corvath " + definition.from_version + " to " + definition.to_version + "."},
     };
     if (definition.target_list)
         summary.push_back({pid_targets, *definition.target_list});
@@ -136,8 +138,11 @@ std::optional<StorageNode> patch_root(const PatchDefinition& definition, std::ui
 }
 
 std::vector<CabinetEntry> cabinet_entries(const PatchDefinition& definition) {
-    return {{std::string(layout::exe_file_key), definition.exe},
-            {std::string(layout::data_file_key), definition.data, definition.data_path}};
+    std::vector<CabinetEntry> entries;
+    if (definition.exe)
+        entries.push_back({std::string(layout::exe_file_key), definition.exe});
+    entries.push_back({std::string(layout::data_file_key), definition.data, definition.data_path});
+    return entries;
 }
 
 StreamNode cabinet_stream() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "byte_writer.h"
+#include "product_layout.h"
 #include "storage_tree.h"
 
 #include <optional>
@@ -31,11 +32,14 @@ struct PatchDefinition {
     std::optional<std::string> target_list;
     // Products that get a transform pair (the installer only patches those).
     std::vector<std::string> transform_products;
-    std::string patch_code;                // braced GUID, the start of summary property 9
-    std::string title;                     // summary property 3
-    ClassId root_class = msi_patch_class;  // what the file says it is
-    std::optional<PatchMetadata> metadata; // no tables at all without it
-    const Bytes* exe = nullptr;
+    std::string patch_code;                          // braced GUID, the start of summary property 9
+    std::string title;                               // summary property 3
+    ClassId root_class = msi_patch_class;            // what the file says it is
+    std::optional<PatchMetadata> metadata;           // no tables at all without it
+    std::string transform_prefix = "Corvath81To82";  // the transforms' storages, numbered after it
+    std::string from_version{layout::base_version};  // the targets' ProductVersion, as written
+    std::string to_version{layout::patched_version}; // after; the same when it leaves it alone
+    const Bytes* exe = nullptr;                      // nullptr: the patch brings corvath.dat alone
     const Bytes* data = nullptr;
     std::string data_path = {}; // instead of data, for a payload too big to hold: read as it goes
 };

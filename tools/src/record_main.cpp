@@ -3,6 +3,7 @@
 #include "file_io.h"
 #include "patch_record.h"
 
+#include "msp/pack_check.h"
 #include "msp/patch_rules.h"
 #include "msp/patch_summary.h"
 
@@ -16,9 +17,10 @@ using namespace corvath::patchkit;
 namespace {
 
 constexpr std::string_view usage =
-    "usage: corvath-patch-record --msp <patch.msp> --version <a.b.c.d> --title <text>\n"
+    "usage: corvath-patch-record --msp <patch.msp> [--version <a.b.c.d>] --title <text>\n"
     "                            --desc <text> [--out <record.txt>]\n"
-    "Writes the record (CR LF line ends) to --out, or to standard output.\n";
+    "Writes the record (CR LF line ends) to --out, or to standard output. Without --version,\n"
+    "the version the patch's transforms upgrade to, as the pack's build takes it.\n";
 
 struct Options {
     std::string msp;
@@ -55,9 +57,8 @@ bool parse_options(int argc, char** argv, Options& options, std::string& error) 
             return false;
         }
     }
-    if (options.msp.empty() || options.version.empty() || !options.have_title ||
-        !options.have_description) {
-        error = "--msp, --version, --title and --desc are required";
+    if (options.msp.empty() || !options.have_title || !options.have_description) {
+        error = "--msp, --title and --desc are required";
         return false;
     }
     return true;
@@ -92,6 +93,13 @@ int main(int argc, char** argv) {
     const auto size = std::filesystem::file_size(options.msp, ec);
     if (ec)
         return fail("cannot size " + options.msp + ": " + ec.message());
+
+    if (options.version.empty()) {
+        const corvath::msp::PackCheck check = corvath::msp::check_pack_patch(options.msp);
+        if (check.refusal)
+            return fail(options.msp + ": " + *check.refusal);
+        options.version = check.versions.target;
+    }
 
     PatchRecordFields fields;
     fields.product_code = summary.targets->substr(0, summary.targets->find(';'));

@@ -29,3 +29,17 @@ inline constexpr std::string_view description =
 static_assert(description.size() == 708);
 
 } // namespace corvath::patchkit::sample
+
+// A patch unlike the sample, as vendors often ship them: for a product whose ProductVersion has
+// three fields, it replaces the data file and leaves the version as it is.
+namespace corvath::patchkit::small_update {
+
+inline constexpr std::string_view patch_code = "{B7C1D2E3-1111-4A1B-9C2D-3E4F5A6B7C8D}";
+inline constexpr std::string_view version = "1.1.1";
+inline constexpr std::string_view title = "Corvath 1.1.1 data file fix";
+inline constexpr std::string_view display_name = "Corvath 1.1.1 Data Fix";
+inline constexpr std::string_view patch_family = "CorvathDataFix";
+inline constexpr std::string_view transform_prefix = "CorvathDataFix";
+inline constexpr std::uint64_t data_size = 3000; // the installed corvath.dat is far smaller
+
+} // namespace corvath::patchkit::small_update

@@ -126,6 +126,28 @@ std::optional<SamplePackage> build_sample_package(const SampleInputs& inputs, st
     return result;
 }
 
+std::optional<Bytes> build_small_update_package(const std::vector<std::string>& targets,
+                                                const Bytes& data, std::string& error) {
+    PatchDefinition definition;
+    definition.target_list = join_list(targets);
+    definition.transform_products = targets;
+    definition.patch_code = std::string(small_update::patch_code);
+    definition.title = std::string(small_update::title);
+    definition.transform_prefix = std::string(small_update::transform_prefix);
+    definition.from_version = std::string(small_update::version);
+    definition.to_version = std::string(small_update::version);
+    definition.data = &data;
+    definition.metadata = PatchMetadata{true,
+                                        std::string(small_update::display_name),
+                                        "Lunmere",
+                                        "Corvath",
+                                        "Hotfix",
+                                        std::string(small_update::title),
+                                        std::string(small_update::patch_family),
+                                        std::string(small_update::version) + ".1"};
+    return build_patch_package(definition, error);
+}
+
 std::optional<std::string> target_list_of_length(const std::vector<std::string>& targets,
                                                  std::size_t length) {
     std::string list = join_list(targets);

@@ -36,6 +36,11 @@ std::optional<SamplePackage> build_sample_package(const SampleInputs& inputs, st
 std::optional<std::string> target_list_of_length(const std::vector<std::string>& targets,
                                                  std::size_t length);
 
+// The small update for `targets` (products at version 1.1.1): it replaces corvath.dat with
+// `data` and leaves the version as it is.
+std::optional<Bytes> build_small_update_package(const std::vector<std::string>& targets,
+                                                const Bytes& data, std::string& error);
+
 struct EdgePackage {
     std::string file_name;
     Bytes bytes;

@@ -7,6 +7,9 @@
 #include "table_stream.h"
 
 #include <limits>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 namespace corvath::patchkit {
 namespace {
@@ -17,9 +20,6 @@ constexpr std::uint32_t pid_template = 7;
 constexpr std::uint32_t pid_revision = 9;
 constexpr std::uint32_t pid_validation = 16;
 
-// Files the patch brings, in cabinet order, after the product's own sequence numbers.
-constexpr std::int32_t exe_patch_sequence = lay::last_product_sequence + 1;
-constexpr std::int32_t data_patch_sequence = lay::last_product_sequence + 2;
 constexpr std::int16_t patch_disk_id = 2;
 constexpr std::int32_t patch_added_attribute = 0x1000;
 
@@ -34,8 +34,8 @@ std::optional<StorageNode> finish_transform(const std::string& storage_name,
                                             const std::vector<TableBuilder>& tables) {
     // Template "x64;1033": the platform and language of the product packages wixl writes
     // (wixl puts 1033 there whatever the product's Language).
-    const std::string from_to = target.product_code + std::string(lay::base_version) + ";" +
-                                target.product_code + std::string(lay::patched_version) + ";" +
+    const std::string from_to = target.product_code + target.from_version + ";" +
+                                target.product_code + target.to_version + ";" +
                                 std::string(lay::upgrade_code);
     auto summary = write_summary_information({
         {pid_template, std::string("x64;1033")},
@@ -58,34 +58,54 @@ std::optional<StorageNode> finish_transform(const std::string& storage_name,
     return node;
 }
 
+// The files the patch brings, in cabinet order, after the product's own sequence numbers.
+std::vector<std::pair<std::string_view, std::int32_t>>
+patched_files(const TransformTarget& target) {
+    std::vector<std::pair<std::string_view, std::int32_t>> files;
+    if (target.replaces_exe)
+        files.push_back({lay::exe_file_key, 0});
+    files.push_back({lay::data_file_key, 0});
+    for (std::size_t i = 0; i < files.size(); ++i)
+        files[i].second = lay::last_product_sequence + 1 + static_cast<std::int32_t>(i);
+    return files;
+}
+
 std::optional<StorageNode> build_upgrade_transform(const TransformTarget& target) {
     StringPool pool;
     TableBuilder property{"Property", {}};
     TableBuilder file{"File", {}};
-    const std::string version(lay::patched_version);
+    const std::string& version = target.to_version;
 
-    const bool encoded =
-        encode_row(lay::property_columns,
-                   {RowChange::Kind::Update,
-                    {CellValue{std::string("ProductVersion")}, CellValue{version}}},
-                   pool, property.rows) &&
-        encode_row(lay::file_columns,
-                   {RowChange::Kind::Update,
-                    {CellValue{std::string(lay::exe_file_key)}, std::nullopt, std::nullopt,
-                     CellValue{static_cast<std::int32_t>(target.exe_size)},
-                     // Must exceed the installed file's version, or the installer keeps it.
-                     CellValue{version}, std::nullopt, std::nullopt, std::nullopt}},
-                   pool, file.rows) &&
-        encode_row(lay::file_columns,
-                   {RowChange::Kind::Update,
-                    {CellValue{std::string(lay::data_file_key)}, std::nullopt, std::nullopt,
-                     CellValue{static_cast<std::int32_t>(target.data_size)}, std::nullopt,
-                     std::nullopt, std::nullopt, std::nullopt}},
-                   pool, file.rows);
+    bool encoded = true;
+    if (target.from_version != target.to_version)
+        encoded = encode_row(lay::property_columns,
+                             {RowChange::Kind::Update,
+                              {CellValue{std::string("ProductVersion")}, CellValue{version}}},
+                             pool, property.rows);
+    if (target.replaces_exe)
+        encoded = encoded &&
+                  encode_row(lay::file_columns,
+                             {RowChange::Kind::Update,
+                              {CellValue{std::string(lay::exe_file_key)}, std::nullopt,
+                               std::nullopt, CellValue{static_cast<std::int32_t>(target.exe_size)},
+                               // Must exceed the installed file's version, or the installer keeps
+                               // it.
+                               CellValue{version}, std::nullopt, std::nullopt, std::nullopt}},
+                             pool, file.rows);
+    encoded = encoded &&
+              encode_row(lay::file_columns,
+                         {RowChange::Kind::Update,
+                          {CellValue{std::string(lay::data_file_key)}, std::nullopt, std::nullopt,
+                           CellValue{static_cast<std::int32_t>(target.data_size)}, std::nullopt,
+                           std::nullopt, std::nullopt, std::nullopt}},
+                         pool, file.rows);
     if (!encoded)
         return std::nullopt;
-    return finish_transform(target.storage_name, target, upgrade_transform_flags, pool,
-                            {property, file});
+    std::vector<TableBuilder> tables;
+    if (!property.rows.empty())
+        tables.push_back(property);
+    tables.push_back(file);
+    return finish_transform(target.storage_name, target, upgrade_transform_flags, pool, tables);
 }
 
 std::optional<StorageNode> build_patch_transform(const TransformTarget& target) {
@@ -95,17 +115,14 @@ std::optional<StorageNode> build_patch_transform(const TransformTarget& target) 
 
     // The installer moves files marked PatchAdded onto this disk and, because Source and
     // Cabinet are both set, reads them from the cabinet stream of the patch itself.
+    const auto files = patched_files(target);
     bool encoded =
         encode_row(lay::media_columns,
                    {RowChange::Kind::Insert,
-                    {CellValue{std::int32_t{patch_disk_id}}, CellValue{data_patch_sequence},
+                    {CellValue{std::int32_t{patch_disk_id}}, CellValue{files.back().second},
                      CellValue{}, CellValue{std::string(patch_cabinet_reference)}, CellValue{},
                      CellValue{std::string("PATCHMediaSrcProp")}}},
                    pool, media.rows);
-    const std::pair<std::string_view, std::int32_t> files[] = {
-        {lay::exe_file_key, exe_patch_sequence},
-        {lay::data_file_key, data_patch_sequence},
-    };
     for (const auto& [key, sequence] : files) {
         encoded = encoded && encode_row(lay::file_columns,
                                         {RowChange::Kind::Update,

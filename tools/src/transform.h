@@ -1,6 +1,7 @@
-// The two transforms through which a patch moves one product from 8.1.0.4 to 8.2.0.5:
-// "<name>" updates the product's own tables (version, file sizes and versions), "#<name>"
-// points the files at the patch's cabinet.
+// The two transforms through which a patch moves one product from one version to another (the
+// sample's 8.1.0.4 to 8.2.0.5), or replaces a file and leaves the version as it is: "<name>"
+// updates the product's own tables (version, file sizes and versions), "#<name>" points the
+// files at the patch's cabinet.
 #pragma once
 
 #include "storage_tree.h"
@@ -29,6 +30,9 @@ struct TransformTarget {
     std::string storage_name;    // the upgrade transform's substorage; "#" + it for the other
     std::uint32_t exe_size = 0;  // new corvath.exe
     std::uint32_t data_size = 0; // new corvath.dat
+    std::string from_version;    // the product's ProductVersion before, as it is written
+    std::string to_version;      // and after: the same for a patch that leaves it alone
+    bool replaces_exe = true;    // false: the patch brings corvath.dat alone
 };
 
 struct TransformPair {

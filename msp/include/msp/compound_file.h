@@ -49,6 +49,9 @@ Parsed<CompoundFile> open_compound_file(const std::filesystem::path& path);
 // The root's own children: its streams and storages, not what the storages hold.
 Parsed<std::vector<DirectoryEntry>> root_children(CompoundFile& file);
 
+// The children of a storage of the file (a transform's streams, say), as root_children.
+Parsed<std::vector<DirectoryEntry>> children_of(CompoundFile& file, const DirectoryEntry& storage);
+
 // The child of that name, or nullptr.
 const DirectoryEntry* find_entry(const std::vector<DirectoryEntry>& entries,
                                  std::u16string_view name);

@@ -1,7 +1,11 @@
 // What the pack's build says about the patch it is to carry, in the order the build has always
 // checked: the file and its size, the compound file and its root class, summary properties 7
-// and 9, and then whether the patch can be removed.
+// and 9, whether the patch can be removed, and then the versions its transforms say it changes,
+// which the pack carries unless the release engineer gives its options.
 #pragma once
+
+#include "msp/pack_detection.h"
+#include "msp/pack_versions.h"
 
 #include <filesystem>
 #include <optional>
@@ -12,11 +16,15 @@ namespace corvath::msp {
 
 struct PackCheck {
     std::vector<std::string> warnings;  // printed, the build goes on
+    std::vector<std::string> notes;     // printed as they are: what the pack is, not a fault
     std::optional<std::string> refusal; // the rule the patch breaks: the build stops
     std::string patch_code;             // when not refused
     bool allows_removal = false;
+    std::vector<TransformVersions> transforms; // as summary property 8 lists them
+    PackVersions versions;                     // when not refused
+    PackDetection detection;                   // when not refused
 };
 
-PackCheck check_pack_patch(const std::filesystem::path& path);
+PackCheck check_pack_patch(const std::filesystem::path& path, const VersionOptions& options = {});
 
 } // namespace corvath::msp

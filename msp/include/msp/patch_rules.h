@@ -18,6 +18,8 @@ inline constexpr std::uint64_t kUntriedSize = 2147483648; // above it: untried o
 std::optional<std::string> size_refusal(std::uint64_t size);
 std::optional<std::string> size_warning(std::uint64_t size);
 
+inline constexpr std::size_t kBracedGuidLength = 38; // {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}
+
 // The root's class id must be the patch class {000C1086-0000-0000-C000-000000000046}.
 std::optional<std::string> class_id_refusal(const ClassId& root_class_id);
 

@@ -14,7 +14,8 @@ namespace corvath::msp {
 
 inline constexpr std::u16string_view kSummaryInformationName = u"\x0005SummaryInformation";
 
-inline constexpr std::uint32_t kPropertyTemplate = 7; // a patch's target product codes
+inline constexpr std::uint32_t kPropertyTemplate = 7;   // a patch's target product codes
+inline constexpr std::uint32_t kPropertyTransforms = 8; // a patch's transforms, ":A;:#A"
 inline constexpr std::uint32_t kPropertyRevisionNumber =
     9; // its patch code, then those it obsoletes
 

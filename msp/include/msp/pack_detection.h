@@ -1,0 +1,31 @@
+// What a deployment tool needs to detect that a pack has done its work on a machine, written by
+// the build beside the pack: the facts, and a custom detection script for Intune. Both are plain
+// functions of their inputs, so that the same pack gives the same text.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace corvath::msp {
+
+struct PackDetection {
+    std::vector<std::string> product_codes; // the patch's target list, in its order
+    std::string patch_code;
+    std::string target_version;      // four parts
+    std::string applicable_versions; // "8.1.0.4,"
+    bool by_version = true;          // a product at the target version has the patch
+};
+
+// The facts as KEY=value lines (CR LF), for the release engineer and for scripts.
+std::string detection_facts(const PackDetection& detection);
+
+// The same in a few lines the build prints.
+std::vector<std::string> detection_summary(const PackDetection& detection);
+
+// A PowerShell script for an Intune (or ConfigMgr) custom detection rule: it writes one line and
+// exits 0 when Windows Installer has the patch applied (or superseded, or obsoleted) on any target
+// product, or, for a pack detected by version, has one at the target version or later; it writes
+// nothing otherwise. It asks through Windows Installer's automation interface.
+std::string intune_detection_script(const PackDetection& detection);
+
+} // namespace corvath::msp
