@@ -21,6 +21,12 @@ set(CORVATH_SP_SIGN_TIMESTAMP_URL "" CACHE STRING
 
 include(${CMAKE_CURRENT_LIST_DIR}/PatchDigest.cmake) # corvath_check_patch
 
+# Microsoft's rc.exe and link.exe carry less than MinGW's tools: the checker holds the patch to it.
+set(CORVATH_PACK_TOOLCHAIN "")
+if(MSVC)
+  set(CORVATH_PACK_TOOLCHAIN msvc)
+endif()
+
 # What a deployment needs to detect the pack, written beside it whenever its patch is checked.
 set(CORVATH_PACK_DETECTION_FACTS ${CMAKE_BINARY_DIR}/corvath-sp.detection.txt)
 set(CORVATH_PACK_DETECTION_SCRIPT ${CMAKE_BINARY_DIR}/corvath-sp.detection.ps1)
@@ -149,7 +155,7 @@ function(corvath_configure_pack)
   if(CORVATH_SP_PATCH)
     get_filename_component(patch "${CORVATH_SP_PATCH}" ABSOLUTE)
     corvath_check_patch("${checker}" "${patch}" CORVATH_SP_PATCH "${CORVATH_SP_TARGET_VERSION}"
-      "${CORVATH_SP_APPLICABLE_VERSIONS}" given)
+      "${CORVATH_SP_APPLICABLE_VERSIONS}" given TOOLCHAIN "${CORVATH_PACK_TOOLCHAIN}")
     message(STATUS "The pack brings ${given_TARGET} and applies to ${given_APPLICABLE}")
     set(patch_option CORVATH_SP_PATCH)
     set(makers "")
@@ -204,6 +210,7 @@ function(corvath_configure_pack)
       -DOUT=${digest_header} "-DTARGET_VERSION=${CORVATH_SP_TARGET_VERSION}"
       "-DAPPLICABLE_VERSIONS=${CORVATH_SP_APPLICABLE_VERSIONS}"
       -DFACTS=${CORVATH_PACK_DETECTION_FACTS} -DSCRIPT=${CORVATH_PACK_DETECTION_SCRIPT}
+      "-DTOOLCHAIN=${CORVATH_PACK_TOOLCHAIN}"
       -P ${CMAKE_SOURCE_DIR}/cmake/PatchDigest.cmake
     BYPRODUCTS ${CORVATH_PACK_DETECTION_FACTS} ${CORVATH_PACK_DETECTION_SCRIPT}
     DEPENDS ${patch} ${checker} ${CMAKE_SOURCE_DIR}/cmake/PatchDigest.cmake

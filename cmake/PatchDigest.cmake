@@ -1,4 +1,5 @@
-# corvath_check_patch(CHECKER FILE WHAT TARGET APPLICABLE OUT_PREFIX [FACTS file SCRIPT file])
+# corvath_check_patch(CHECKER FILE WHAT TARGET APPLICABLE OUT_PREFIX [FACTS file SCRIPT file]
+#                     [TOOLCHAIN msvc])
 #   Runs the pack checker (msp/, corvath-pack-check) on a patch package. A patch that Windows
 #   Installer would refuse must stop the release engineer's build, not show as 300 or 308 on
 #   customers' machines: a refusal stops with one line, the option or file and the rule it
@@ -6,10 +7,11 @@
 #   say how a deployment detects the pack. TARGET and APPLICABLE are the pack's options as given
 #   (empty: the checker takes them from the patch's transforms). Sets OUT_PREFIX_CODE,
 #   OUT_PREFIX_TARGET and OUT_PREFIX_APPLICABLE; FACTS and SCRIPT name the detection files to
-#   write.
+#   write. TOOLCHAIN msvc holds the patch to what Microsoft's resource compiler and linker carry.
 #
 # cmake -DCHECKER=<program> -DPATCH=<file.msp> -DWHAT=<option> -DOUT=<header>
 #       -DTARGET_VERSION=<v> -DAPPLICABLE_VERSIONS=<l> -DFACTS=<file> -DSCRIPT=<file>
+#       [-DTOOLCHAIN=msvc]
 #       -P PatchDigest.cmake
 #   Checks the patch about to be embedded, then writes its SHA-256, its patch code and the pack's
 #   versions as defines for the resource script: the run log names the package it carries without
@@ -21,7 +23,7 @@ if(CMAKE_SCRIPT_MODE_FILE)
 endif()
 
 function(corvath_check_patch checker file what target applicable out_prefix)
-  cmake_parse_arguments(PARSE_ARGV 6 ARG "" "FACTS;SCRIPT" "")
+  cmake_parse_arguments(PARSE_ARGV 6 ARG "" "FACTS;SCRIPT;TOOLCHAIN" "")
   set(command "${checker}" "${file}")
   if(NOT target STREQUAL "")
     list(APPEND command --target-version "${target}")
@@ -34,6 +36,9 @@ function(corvath_check_patch checker file what target applicable out_prefix)
   endif()
   if(ARG_SCRIPT)
     list(APPEND command --script-out "${ARG_SCRIPT}")
+  endif()
+  if(ARG_TOOLCHAIN)
+    list(APPEND command --toolchain "${ARG_TOOLCHAIN}")
   endif()
   execute_process(COMMAND ${command} OUTPUT_VARIABLE report RESULT_VARIABLE status)
   string(REPLACE "\r" "" report "${report}")
@@ -67,7 +72,7 @@ endfunction()
 
 if(CMAKE_SCRIPT_MODE_FILE)
   corvath_check_patch("${CHECKER}" "${PATCH}" "${WHAT}" "${TARGET_VERSION}"
-    "${APPLICABLE_VERSIONS}" patch FACTS "${FACTS}" SCRIPT "${SCRIPT}")
+    "${APPLICABLE_VERSIONS}" patch FACTS "${FACTS}" SCRIPT "${SCRIPT}" TOOLCHAIN "${TOOLCHAIN}")
   file(SHA256 "${PATCH}" digest)
   # The version resource wants the target as numbers with commas, and its release as x.y.0.0.
   string(REPLACE "." ";" fields "${patch_TARGET}")

@@ -1,5 +1,5 @@
 // corvath-pack-check <patch.msp> [--target-version V] [--applicable-versions L]
-//                    [--facts-out FILE] [--script-out FILE]
+//                    [--facts-out FILE] [--script-out FILE] [--toolchain msvc]
 // The pack's checks of its patch, run by the build when the pack is configured and whenever it is
 // built. V and L are the pack's options as given (absent: taken from the patch). One line each,
 // for cmake/PatchDigest.cmake:
@@ -10,18 +10,22 @@
 //   applicable=<l>   the versions it applies to, each followed by a comma
 //   detect=<text>    what a deployment needs to detect the pack, a line at a time
 //   code=<code>      the patch code, last, when nothing is refused
-// --facts-out and --script-out write the detection facts and the Intune detection script.
+// --facts-out and --script-out write the detection facts and the Intune detection script;
+// --toolchain msvc holds the patch to what rc.exe and link.exe can carry. On Windows the
+// arguments are read as UTF-16, so that a patch path outside the ANSI code page is found.
 // Exit status 2: bad arguments, or an output that cannot be written.
 #include "msp/pack_check.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
-#include <string_view>
+#include <vector>
 
 namespace {
 
-bool write_file(const std::string& path, const std::string& text) {
+bool write_file(const std::filesystem::path& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
     return static_cast<bool>(out.flush());
@@ -29,37 +33,50 @@ bool write_file(const std::string& path, const std::string& text) {
 
 int usage() {
     std::fputs("usage: corvath-pack-check <patch.msp> [--target-version V] "
-               "[--applicable-versions L] [--facts-out FILE] [--script-out FILE]\n",
+               "[--applicable-versions L] [--facts-out FILE] [--script-out FILE] "
+               "[--toolchain msvc]\n",
                stderr);
     return 2;
 }
 
-} // namespace
+// Option values are ASCII (versions, a toolchain's name); paths stay paths.
+std::string ascii(const std::filesystem::path& argument) {
+    std::string text;
+    for (const auto unit : argument.native()) {
+        const auto code = static_cast<std::uint32_t>(unit);
+        text.push_back(code < 0x80 ? static_cast<char>(code) : '?');
+    }
+    return text;
+}
 
-int main(int argc, char** argv) {
-    if (argc < 2)
+int check(const std::vector<std::filesystem::path>& arguments) {
+    if (arguments.size() < 2)
         return usage();
     corvath::msp::VersionOptions options;
-    std::string facts_out;
-    std::string script_out;
-    for (int i = 2; i < argc; i += 2) {
-        const std::string_view name = argv[i];
-        if (i + 1 >= argc)
+    corvath::msp::Toolchain toolchain = corvath::msp::Toolchain::MinGw;
+    std::filesystem::path facts_out;
+    std::filesystem::path script_out;
+    for (std::size_t i = 2; i < arguments.size(); i += 2) {
+        const std::string name = ascii(arguments[i]);
+        if (i + 1 >= arguments.size())
             return usage();
-        const std::string value = argv[i + 1];
+        const std::filesystem::path& value = arguments[i + 1];
         if (name == "--target-version")
-            options.target = value;
+            options.target = ascii(value);
         else if (name == "--applicable-versions")
-            options.applicable = value;
+            options.applicable = ascii(value);
         else if (name == "--facts-out")
             facts_out = value;
         else if (name == "--script-out")
             script_out = value;
+        else if (name == "--toolchain" && ascii(value) == "msvc")
+            toolchain = corvath::msp::Toolchain::Msvc;
         else
             return usage();
     }
 
-    const corvath::msp::PackCheck check = corvath::msp::check_pack_patch(argv[1], options);
+    const corvath::msp::PackCheck check =
+        corvath::msp::check_pack_patch(arguments[1], options, toolchain);
     for (const std::string& warning : check.warnings)
         std::printf("warn=%s\n", warning.c_str());
     if (check.refusal) {
@@ -82,3 +99,15 @@ int main(int argc, char** argv) {
     std::printf("code=%s\n", check.patch_code.c_str());
     return std::fflush(stdout) == 0 ? 0 : 2;
 }
+
+} // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+    return check(std::vector<std::filesystem::path>(argv, argv + argc));
+}
+#else
+int main(int argc, char** argv) {
+    return check(std::vector<std::filesystem::path>(argv, argv + argc));
+}
+#endif

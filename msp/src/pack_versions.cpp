@@ -87,8 +87,11 @@ std::optional<std::string> four_part_version(std::string_view text) {
     }
     components.resize(kMostComponents, 0);
     std::string version;
-    for (std::uint32_t component : components)
-        version += (version.empty() ? "" : ".") + std::to_string(component);
+    for (std::uint32_t component : components) {
+        if (!version.empty())
+            version += '.';
+        version += std::to_string(component);
+    }
     return version;
 }
 

@@ -91,3 +91,11 @@ cp "$(sample_file edge-lower-case.msp)" "$build.patch"
 LAST_RC=0
 cmake --build "$build" --target corvath_pack_inputs >"$build.log" 2>&1 || LAST_RC=$?
 assert_stops_with "the build" "CORVATH_SP_PATCH $build.patch: summary property 7 entry"
+
+begin_case "the checker reads its arguments as UTF-16: a patch in a folder no ANSI code page names"
+: "${CORVATH_PACK_CHECK_EXE:?set CORVATH_PACK_CHECK_EXE to the checker built for Windows}"
+fresh_prefix pack-inputs
+mkdir -p "$WINEPREFIX/drive_c/パッチ"
+cp "$(sample_file other-patch.msp)" "$WINEPREFIX/drive_c/パッチ/修正.msp"
+checked=$(wine "$CORVATH_PACK_CHECK_EXE" 'C:\パッチ\修正.msp' 2>/dev/null | tr -d '\r') || true
+assert_contains "$checked" "code={5E0A7C2D-8B14-4C6A-9F3E-2D7B1A9C4E61}" "the patch is found and read"

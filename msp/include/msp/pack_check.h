@@ -6,6 +6,7 @@
 
 #include "msp/pack_detection.h"
 #include "msp/pack_versions.h"
+#include "msp/patch_rules.h"
 
 #include <filesystem>
 #include <optional>
@@ -25,6 +26,7 @@ struct PackCheck {
     PackDetection detection;                   // when not refused
 };
 
-PackCheck check_pack_patch(const std::filesystem::path& path, const VersionOptions& options = {});
+PackCheck check_pack_patch(const std::filesystem::path& path, const VersionOptions& options = {},
+                           Toolchain toolchain = Toolchain::MinGw);
 
 } // namespace corvath::msp
