@@ -8,10 +8,16 @@ struct Rule {
     std::uint32_t code;
     const wchar_t* reason;
     const wchar_t* removalReason = nullptr; // the same, for /uninstall; null: the same words
+    std::uint32_t removalCode = 0;          // the code for /uninstall; 0: the same code
 };
 
 // In order of precedence, after a failed application's own result.
 constexpr Rule kRules[] = {
+    {&RunTally::installerServiceDisabled, kExitInstallerServiceFailure,
+     L"the Windows Installer service is disabled"},
+    {&RunTally::refusedByPolicy, kExitPatchRefusedByPolicy,
+     L"a Windows Installer policy forbids applying the patch",
+     L"a Windows Installer policy forbids removing the patch", kExitRemovalRefusedByPolicy},
     {&RunTally::anotherRunKeptOn, kExitAlreadyRunning,
      L"another run of this service pack was still going when this one stopped waiting"},
     {&RunTally::noTargetInstalled, kExitPatchTargetMissing, L"no target product is installed"},
@@ -53,7 +59,10 @@ std::uint32_t ExitCodeFor(const RunTally& tally) {
         return tally.firstFailedResult;
     }
     const Rule* rule = RuleFor(tally);
-    return rule != nullptr ? rule->code : kExitSuccess;
+    if (rule == nullptr) {
+        return kExitSuccess;
+    }
+    return tally.removing && rule->removalCode != 0 ? rule->removalCode : rule->code;
 }
 
 const wchar_t* ExitReasonFor(const RunTally& tally) {

@@ -6,12 +6,15 @@
 namespace install {
 
 constexpr std::uint32_t kExitSuccess = 0;
-constexpr std::uint32_t kExitUserCancelled = 1602;      // ERROR_INSTALL_USEREXIT
-constexpr std::uint32_t kExitFailure = 1603;            // ERROR_INSTALL_FAILURE
-constexpr std::uint32_t kExitAlreadyRunning = 1618;     // ERROR_INSTALL_ALREADY_RUNNING
-constexpr std::uint32_t kExitRebootInitiated = 1641;    // ERROR_SUCCESS_REBOOT_INITIATED
-constexpr std::uint32_t kExitPatchTargetMissing = 1642; // ERROR_PATCH_TARGET_NOT_FOUND
-constexpr std::uint32_t kExitRebootRequired = 3010;     // ERROR_SUCCESS_REBOOT_REQUIRED
+constexpr std::uint32_t kExitInstallerServiceFailure = 1601; // ERROR_INSTALL_SERVICE_FAILURE
+constexpr std::uint32_t kExitUserCancelled = 1602;           // ERROR_INSTALL_USEREXIT
+constexpr std::uint32_t kExitFailure = 1603;                 // ERROR_INSTALL_FAILURE
+constexpr std::uint32_t kExitAlreadyRunning = 1618;          // ERROR_INSTALL_ALREADY_RUNNING
+constexpr std::uint32_t kExitRebootInitiated = 1641;         // ERROR_SUCCESS_REBOOT_INITIATED
+constexpr std::uint32_t kExitPatchTargetMissing = 1642;      // ERROR_PATCH_TARGET_NOT_FOUND
+constexpr std::uint32_t kExitPatchRefusedByPolicy = 1643;    // ERROR_PATCH_PACKAGE_REJECTED
+constexpr std::uint32_t kExitRemovalRefusedByPolicy = 1649;  // ERROR_PATCH_REMOVAL_DISALLOWED
+constexpr std::uint32_t kExitRebootRequired = 3010;          // ERROR_SUCCESS_REBOOT_REQUIRED
 
 // What happened in one run, as far as the exit code cares.
 struct RunTally {
@@ -24,6 +27,8 @@ struct RunTally {
     bool rebootRequired = false;   // an application returned 3010
     bool anotherRunKeptOn = false; // another run of the pack outlasted this one's waiting
     bool removing = false;         // the run removes the patch (/uninstall): its reasons say so
+    bool refusedByPolicy = false;  // a Windows Installer policy forbids what the run would do
+    bool installerServiceDisabled = false; // the Windows Installer service cannot be started
 };
 
 // What a run that installs or removes the patch reports to whoever started the process.

@@ -7,6 +7,7 @@
 #include "install/host_guard.h"
 #include "install/installer_calls.h"
 #include "install/installer_verdict.h"
+#include "install/machine_policies.h"
 #include "install/patch_state.h"
 #include "install/product_language.h"
 #include "install/run_holds.h"
@@ -144,6 +145,12 @@ InstallResult RunInstall(const InstallSettings& settings) {
     WaitBudget budget;
     RunHolds holds;
 
+    const MachinePolicies machine = ReadMachinePolicies();
+    LogMachinePolicies(machine);
+    LogUnannouncedRestart(settings.noRestart);
+    if (!PoliciesAllowTheRun(machine, false, tally)) {
+        return Stop(holds, tally, messages::kInstallFailed);
+    }
     if (!HoldThePack(holds.lock, budget, tally)) {
         return Stop(holds, tally, messages::kInstallFailed);
     }

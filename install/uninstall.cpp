@@ -4,6 +4,7 @@
 #include "install/host_guard.h"
 #include "install/installer_calls.h"
 #include "install/installer_log.h"
+#include "install/machine_policies.h"
 #include "install/patch_state.h"
 #include "install/product_language.h"
 #include "install/run_holds.h"
@@ -81,6 +82,12 @@ InstallResult RunUninstall(const InstallSettings& settings) {
     WaitBudget budget;
     RunHolds holds;
 
+    const MachinePolicies machine = ReadMachinePolicies();
+    LogMachinePolicies(machine);
+    LogUnannouncedRestart(settings.noRestart);
+    if (!PoliciesAllowTheRun(machine, true, tally)) {
+        return Stop(holds, tally, messages::kRemovalFailed);
+    }
     if (!HoldThePack(holds.lock, budget, tally)) {
         return Stop(holds, tally, messages::kRemovalFailed);
     }

@@ -148,6 +148,14 @@ struct Simulation {
     bool resourceFileReadable = true;
     // A compiled .res to use instead of the embedded one.
     std::shared_ptr<const std::vector<char>> resourceFile;
+
+    // The registry under HKEY_LOCAL_MACHINE and the service manager, as far as the run reads
+    // them: REG_DWORD values by "key\\value", keys that exist, values that hold data, and the
+    // services' start types by name (Windows Installer's is demand start, as installed).
+    std::map<std::wstring, std::uint32_t> machineDwords;
+    std::set<std::wstring> machineKeys;
+    std::set<std::wstring> machineValuesWithData;
+    std::map<std::wstring, std::uint32_t> serviceStartTypes{{L"msiserver", 3}};
 };
 
 // The one simulated machine of the process.

@@ -34,6 +34,14 @@ TEST(ExitCode, EachOutcomeInOrderOfPrecedence) {
     ownFailure.ownWorkFailed = true;
     RunTally anotherRun;
     anotherRun.anotherRunKeptOn = true;
+    RunTally refused;
+    refused.refusedByPolicy = true;
+    refused.cancelled = true;
+    RunTally removalRefused = refused;
+    removalRefused.removing = true;
+    RunTally serviceDisabled;
+    serviceDisabled.installerServiceDisabled = true;
+    serviceDisabled.refusedByPolicy = true;
 
     const Row rows[] = {
         {"nothing happened but success", RunTally{}, 0},
@@ -46,6 +54,9 @@ TEST(ExitCode, EachOutcomeInOrderOfPrecedence) {
         {"the user cancelled", cancelled, 1602},
         {"the pack's own failure", ownFailure, 1603},
         {"another run of the pack kept on", anotherRun, 1618},
+        {"a policy refuses the patch", refused, 1643},
+        {"a policy refuses its removal", removalRefused, 1649},
+        {"the installer's service is disabled", serviceDisabled, 1601},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(install::ExitCodeFor(row.tally), row.code) << row.name;

@@ -91,3 +91,21 @@ long_box=$(grep 'designed for' <<<"$BOXES" | cut -f1)
 assert_contains "$long_box" "designed for Corvath .........1.........2.........3" "308's text"
 assert_eq 8.2.0.5 "$(probe_field "$de" VersionString)" "corvath-de beside it is patched"
 assert_eq $((1642 & 255)) "$LAST_RC" "exit code 1642"
+
+begin_case "DisablePatch 1 in the machine's policies: 1643 before any installer call, the policy named"
+restore_prefix machine-states-de
+wine reg add 'HKLM\Software\Policies\Microsoft\Windows\Installer' /v DisablePatch /t REG_DWORD \
+    /d 1 /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ \
+    /d 'user32.MessageBoxW;msi.MsiConfigureProductExW' /f >/dev/null 2>&1
+TEMP_DIR=$(prefix_temp_dir)
+run_pack policy /q
+policy_log=$(cat "$(find "$TEMP_DIR" -maxdepth 1 -name 'corvath-sp-8.2.0.5-*[0-9].log' | sort | tail -n 1)")
+assert_eq $((1643 & 255)) "$LAST_RC" "exit code 1643"
+assert_eq 0 "$(grep -c 'Call msi.MsiConfigureProductExW' "$PACK_TRACES/policy.trace")" "no installer call"
+assert_contains "$policy_log" "DisablePatch 1, DisablePatchUninstall not set" "the policies are logged"
+assert_contains "$policy_log" "the policy DisablePatch 1 forbids applying patches: the run ends with 1643" \
+    "the policy is named"
+assert_eq "" "$(copies_in "$TEMP_DIR")" "no copy of the patch was made"
+assert_eq 8.1.0.4 "$(probe_field "$de" VersionString)" "corvath-de is untouched"
+log "the service as Wine has it: $(grep -o 'the Windows Installer service.*' <<<"$policy_log")"
