@@ -2,13 +2,27 @@
 #include "payload/resource_store.h"
 #include "platform/resources.h"
 
+#include "platform/files.h"
+
+#include <algorithm>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <map>
+#include <regex>
 #include <string>
+#include <vector>
 
 namespace {
 
-constexpr platform::LanguageId kLanguages[] = {1028, 1029, 1031, 1033, 1034, 1036, 1038,
-                                               1040, 1041, 1042, 1045, 1046, 1049, 2052};
+struct Language {
+    platform::LanguageId id;
+    const char* tag; // its source: resources/strings/<tag>.rc
+};
+constexpr Language kLanguages[] = {
+    {1028, "zh-TW"}, {1029, "cs-CZ"}, {1031, "de-DE"}, {1033, "en-US"}, {1034, "es-ES"},
+    {1036, "fr-FR"}, {1038, "hu-HU"}, {1040, "it-IT"}, {1041, "ja-JP"}, {1042, "ko-KR"},
+    {1045, "pl-PL"}, {1046, "pt-BR"}, {1049, "ru-RU"}, {2052, "zh-CN"}};
 constexpr unsigned kCatalogueIds[] = {300, 301, 306, 307, 308, 309, 310, 311,
                                       312, 313, 315, 316, 318, 319, 320, 321};
 
@@ -33,8 +47,44 @@ std::wstring Placeholders(const std::wstring& text) {
     return found;
 }
 
+// The quoted entries of one language's source as a resource compiler must store them: UTF-8
+// read as UTF-8, "\n" a line feed. Other lines (comments, directives, the English entries
+// given by macros) are not entries. An escape the catalogue does not use fails the read, so that
+// a new one is checked here before it is trusted.
+::testing::AssertionResult ReadSourceEntries(const char* tag,
+                                             std::map<unsigned, std::wstring>& entries) {
+    const std::string path = std::string(CORVATH_CATALOGUE_SOURCES) + "/" + tag + ".rc";
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return ::testing::AssertionFailure() << "cannot read " << path;
+    }
+    const std::regex entry(R"re(^\s*([0-9]+)\s+"(.*)"\s*$)re");
+    std::string line;
+    while (std::getline(file, line)) {
+        std::smatch match;
+        if (!std::regex_match(line, match, entry)) {
+            continue;
+        }
+        const std::string quoted = match[2];
+        std::string text;
+        for (std::size_t i = 0; i < quoted.size(); ++i) {
+            if (quoted[i] != '\\') {
+                text += quoted[i];
+            } else if (i + 1 < quoted.size() && quoted[i + 1] == 'n') {
+                text += '\n';
+                ++i;
+            } else {
+                return ::testing::AssertionFailure()
+                       << path << ": an escape the catalogue does not use: " << line;
+            }
+        }
+        entries[static_cast<unsigned>(std::stoul(match[1]))] = platform::FromUtf8(text);
+    }
+    return ::testing::AssertionSuccess();
+}
+
 TEST(MessageCatalogue, EveryLanguageHasEveryMessageWithinTheLimit) {
-    for (platform::LanguageId language : kLanguages) {
+    for (const auto& [language, tag] : kLanguages) {
         for (unsigned id : kCatalogueIds) {
             std::wstring text;
             ASSERT_TRUE(StoredText(language, id, text)) << "language " << language << " id " << id;
@@ -51,7 +101,7 @@ TEST(MessageCatalogue, TranslationsKeepTheEnglishPlaceholders) {
     for (unsigned id : kCatalogueIds) {
         std::wstring english;
         ASSERT_TRUE(StoredText(1033, id, english));
-        for (platform::LanguageId language : kLanguages) {
+        for (const auto& [language, tag] : kLanguages) {
             std::wstring text;
             ASSERT_TRUE(StoredText(language, id, text));
             const std::wstring expected =
@@ -65,7 +115,7 @@ TEST(MessageCatalogue, NoLanguageCarriesTheEnglishText) {
     for (unsigned id : kCatalogueIds) {
         std::wstring english;
         ASSERT_TRUE(StoredText(1033, id, english));
-        for (platform::LanguageId language : kLanguages) {
+        for (const auto& [language, tag] : kLanguages) {
             std::wstring text;
             ASSERT_TRUE(StoredText(language, id, text));
             if (language != 1033) {
@@ -79,7 +129,7 @@ TEST(MessageCatalogue, EveryLanguageListsEverySwitchInItsHelp) {
     // Translated around the switches, never the switches: a line each, in the English order.
     const std::wstring switches[] = {L"/q ", L"/norestart ", L"/log ",       L"/e ",
                                      L"/p ", L"/i ",         L"/uninstall ", L"/? "};
-    for (platform::LanguageId language : kLanguages) {
+    for (const auto& [language, tag] : kLanguages) {
         std::wstring text;
         ASSERT_TRUE(StoredText(language, 317, text)) << language;
         EXPECT_LT(text.size(), 1024u) << language;
@@ -92,6 +142,25 @@ TEST(MessageCatalogue, EveryLanguageListsEverySwitchInItsHelp) {
     }
 }
 
+TEST(MessageCatalogue, EveryShownTextIsStoredExactlyAsItsSourceReads) {
+    // A resource compiler that read a UTF-8 source in another code page would store every
+    // character outside ASCII as others, and say nothing.
+    std::vector<unsigned> shown(std::begin(kCatalogueIds), std::end(kCatalogueIds));
+    shown.insert(std::upper_bound(shown.begin(), shown.end(), 317u), 317u);
+    for (const auto& [language, tag] : kLanguages) {
+        std::map<unsigned, std::wstring> sources;
+        ASSERT_TRUE(ReadSourceEntries(tag, sources));
+        std::vector<unsigned> ids;
+        for (const auto& [id, source] : sources) {
+            ids.push_back(id);
+            std::wstring stored;
+            EXPECT_TRUE(StoredText(language, id, stored)) << tag << " id " << id;
+            EXPECT_EQ(stored, source) << tag << " id " << id;
+        }
+        EXPECT_EQ(ids, shown) << tag << ": the shown entries of its source";
+    }
+}
+
 TEST(MessageCatalogue, VersionEntriesExistInUsEnglishOnly) {
     std::wstring text;
     ASSERT_TRUE(StoredText(1033, 700, text));
@@ -100,7 +169,7 @@ TEST(MessageCatalogue, VersionEntriesExistInUsEnglishOnly) {
     EXPECT_EQ(text, L"8.1.0.4,");
     ASSERT_TRUE(StoredText(1033, 701, text));
     EXPECT_EQ(text.size(), 64u) << "the patch's SHA-256, in hexadecimal";
-    for (platform::LanguageId language : kLanguages) {
+    for (const auto& [language, tag] : kLanguages) {
         if (language != 1033) {
             EXPECT_FALSE(StoredText(language, 700, text)) << language;
             EXPECT_FALSE(StoredText(language, 900, text)) << language;
