@@ -109,6 +109,9 @@ std::wstring DescribeSwitches(const RunOptions& options) {
     if (options.logRequested) {
         add(L"/log " + runlog::Quoted(options.logPath));
     }
+    if (options.logStyle == runlog::LogStyle::CmTrace) {
+        add(L"/logstyle cmtrace");
+    }
     return text;
 }
 
@@ -117,6 +120,7 @@ void StartLogging(const RunOptions& options, const platform::WindowStation& stat
     if (!options.logRequested && !(changesProducts && !options.helpRequested) && station.visible) {
         return;
     }
+    runlog::SetLogStyle(options.logStyle);
     // A /log place that cannot be used (a folder, a missing folder, a read-only file, a path too
     // long) must not cost the run its log: it goes to the default place, and says so first.
     const bool asked = options.logRequested && !options.logPath.empty();
@@ -127,7 +131,8 @@ void StartLogging(const RunOptions& options, const platform::WindowStation& stat
     }
     if (asked && askedError != 0) {
         runlog::Log(L"the run log cannot go where /log asks, " + runlog::Quoted(options.logPath) +
-                    L" (" + runlog::DescribeError(askedError) + L"): it is here instead");
+                        L" (" + runlog::DescribeError(askedError) + L"): it is here instead",
+                    runlog::Severity::Warning);
     }
     payload::OwnVersion version;
     payload::ReadOwnVersion(version);
@@ -172,8 +177,15 @@ std::wstring InstallerLogStem() {
 
 void FinishLogging(std::uint32_t exitCode, std::wstring_view reason, std::uint64_t startedAt) {
     const std::uint64_t took = platform::MonotonicMicroseconds() - startedAt;
+    // As deployment tools count the codes: success, a retry, or a failure.
+    constexpr std::uint32_t kRetryLater = 1618;
+    const runlog::Severity severity = exitCode == 0 || exitCode == 1641 || exitCode == 3010
+                                          ? runlog::Severity::Info
+                                      : exitCode == kRetryLater ? runlog::Severity::Warning
+                                                                : runlog::Severity::Failure;
     runlog::Log(L"exit code " + std::to_wstring(exitCode) + L": " + std::wstring(reason) +
-                L"; the run took " + std::to_wstring(took / 1000) + L" ms");
+                    L"; the run took " + std::to_wstring(took / 1000) + L" ms",
+                severity);
     runlog::StopRunLog();
 }
 

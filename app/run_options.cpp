@@ -49,6 +49,8 @@ constexpr Switch kSwitches[] = {
     {L"/uninstall", &RunOptions::uninstallRequested, true, nullptr, Takes::Nothing, false},
     {L"/norestart", &RunOptions::noRestart, false, nullptr, Takes::Nothing, false},
     {L"/log", &RunOptions::logRequested, false, &RunOptions::logPath, Takes::UnlessASwitch, false},
+    {L"/logstyle", &RunOptions::logStyleRequested, false, &RunOptions::logStyleName,
+     Takes::UnlessASwitch, false},
     // Whoever asks for help in any of the usual spellings gets it, never an installation.
     {L"/?", &RunOptions::helpRequested, false, nullptr, Takes::Nothing, false},
     {L"/h", &RunOptions::helpRequested, false, nullptr, Takes::Nothing, false},
@@ -74,6 +76,19 @@ bool TakesNext(const Switch& entry, const std::vector<std::wstring>& arguments, 
     return entry.takes == Takes::AnyArgument || FindSwitch(arguments[i + 1]) == nullptr;
 }
 
+// The style /logstyle names; another name is no style, and the log names the switch as ignored.
+void ChooseLogStyle(RunOptions& options) {
+    if (!options.logStyleRequested) {
+        return;
+    }
+    if (EqualsInsensitiveAscii(options.logStyleName, L"cmtrace")) {
+        options.logStyle = runlog::LogStyle::CmTrace;
+    } else if (!EqualsInsensitiveAscii(options.logStyleName, L"text")) {
+        options.ignored.push_back(
+            L"/logstyle" + (options.logStyleName.empty() ? L"" : L" " + options.logStyleName));
+    }
+}
+
 } // namespace
 
 void ParseArguments(const std::vector<std::wstring>& arguments, RunOptions& options) {
@@ -97,9 +112,10 @@ void ParseArguments(const std::vector<std::wstring>& arguments, RunOptions& opti
                 // Never read, so never acted on: the log names them with the ignored ones.
                 options.ignored.insert(options.ignored.end(), arguments.begin() + i + 1,
                                        arguments.end());
-                return;
+                break;
             }
         }
+        ChooseLogStyle(options);
     } catch (const std::bad_alloc&) {
         return;
     }

@@ -66,8 +66,9 @@ void LogInstallersVerdict(const ProductRecord& record, const std::wstring& patch
     const bool packApplies = decision == ProductDecision::Apply;
     if (packApplies != verdict.applies) {
         runlog::Log(std::wstring(kDisagreement) + L" on " + record.productCode + L": the pack " +
-                    (packApplies ? L"applies the patch" : L"does not apply the patch") +
-                    L", Windows Installer says " + said + L"; the pack's decision stands");
+                        (packApplies ? L"applies the patch" : L"does not apply the patch") +
+                        L", Windows Installer says " + said + L"; the pack's decision stands",
+                    runlog::Severity::Warning);
     }
 }
 

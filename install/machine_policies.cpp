@@ -61,7 +61,8 @@ bool Refuse(RunTally& tally, bool RunTally::*what, std::uint32_t code, const std
     tally.*what = true;
     platform::SetLastError(code);
     runlog::Log(why + L": the run ends with " + std::to_wstring(code) +
-                L", as Windows Installer would");
+                    L", as Windows Installer would",
+                runlog::Severity::Failure);
     return false;
 }
 
@@ -105,8 +106,11 @@ void LogMachinePolicies(const MachinePolicies& machine) {
     for (const std::wstring& sign : machine.pendingRestart) {
         pending += (pending.empty() ? L"" : L"; ") + sign;
     }
-    runlog::Log(pending.empty() ? std::wstring(L"no restart is pending")
-                                : L"a restart is pending: " + pending);
+    if (pending.empty()) {
+        runlog::Log(L"no restart is pending");
+    } else {
+        runlog::Log(L"a restart is pending: " + pending, runlog::Severity::Warning);
+    }
 }
 
 bool PoliciesAllowTheRun(const MachinePolicies& machine, bool removing, RunTally& tally) {
@@ -137,7 +141,8 @@ void LogUnannouncedRestart(bool noRestart) {
         return;
     }
     runlog::Log(L"without /norestart, and with nobody to ask, Windows Installer may restart this "
-                L"computer without asking when the patch needs a restart (REBOOTPROMPT=S)");
+                L"computer without asking when the patch needs a restart (REBOOTPROMPT=S)",
+                runlog::Severity::Warning);
 }
 
 } // namespace install

@@ -17,6 +17,13 @@ struct LocalTime {
 };
 LocalTime LocalTimeNow();
 
+// How far local time is behind UTC now, in minutes, daylight saving included, as Windows counts
+// its bias: UTC = local time + bias (-60 in Berlin in winter, 300 in New York).
+int TimeZoneBiasMinutes();
+
+// The calling thread's id, as Windows numbers threads.
+std::uint32_t CurrentThreadId();
+
 // A clock for durations, unaffected by changes of the time of day.
 std::uint64_t MonotonicMicroseconds();
 

@@ -10,6 +10,7 @@ namespace {
 
 platform::File g_log;
 std::wstring g_path;
+LogStyle g_style = LogStyle::Text;
 
 // Keeps the thread's last error across a log call, whatever the calls inside do to it.
 class LastErrorKept {
@@ -72,6 +73,10 @@ platform::OpenResult StartRunLog(const std::wstring& path, LogOpening opening,
     return platform::OpenResult::Opened;
 }
 
+void SetLogStyle(LogStyle style) {
+    g_style = style;
+}
+
 bool RunLogActive() {
     return g_log.IsOpen();
 }
@@ -85,14 +90,18 @@ void StopRunLog() {
     g_path.clear();
 }
 
-void Log(std::wstring_view event) {
+void Log(std::wstring_view event, Severity severity) {
     if (!g_log.IsOpen()) {
         return;
     }
     const LastErrorKept kept;
     // One write a line, straight to the system: a run that dies keeps every line before, and
     // runs that share the file keep their lines whole.
-    const std::string line = TimeStamp() + platform::Utf8(event) + "\r\n";
+    const std::string line =
+        g_style == LogStyle::CmTrace
+            ? CmTraceLine(platform::Utf8(event), platform::LocalTimeNow(),
+                          platform::TimeZoneBiasMinutes(), severity, platform::CurrentThreadId())
+            : TimeStamp() + platform::Utf8(event) + "\r\n";
     if (!platform::AppendToFile(g_log, line.data(), line.size())) {
         g_log.Close(); // a log that cannot be written is given up, not retried on every line
     }
@@ -102,7 +111,7 @@ void LogFailure(std::wstring_view what, std::uint32_t error) {
     if (!g_log.IsOpen()) {
         return;
     }
-    Log(std::wstring(what) + L" failed: " + DescribeError(error));
+    Log(std::wstring(what) + L" failed: " + DescribeError(error), Severity::Failure);
 }
 
 std::wstring DescribeError(std::uint32_t error) {

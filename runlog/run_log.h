@@ -1,10 +1,12 @@
 // The run log: what a run did, for the administrator of a machine where nobody watched it.
-// UTF-8, one event a line, each after the local time to the millisecond. Nothing here changes
-// the run: a log that cannot be created or written is dropped without a word, and no call
-// disturbs the thread's last error, which the failure message reads.
+// UTF-8, one event a line: each after the local time to the millisecond, or in the line format
+// of CMTrace (/logstyle cmtrace), which ConfigMgr's administrators read their logs with. Nothing
+// here changes the run: a log that cannot be created or written is dropped without a word, and no
+// call disturbs the thread's last error, which the failure message reads.
 #pragma once
 
 #include "platform/files.h"
+#include "runlog/cmtrace.h"
 
 #include <cstdint>
 #include <string>
@@ -23,12 +25,16 @@ enum class LogOpening {
 platform::OpenResult StartRunLog(const std::wstring& path, LogOpening opening,
                                  std::uint32_t& error);
 bool RunLogActive();
+
+enum class LogStyle { Text, CmTrace };
+// How the lines from now on are written.
+void SetLogStyle(LogStyle style);
 // The log's path, as it was opened; empty without a log.
 const std::wstring& RunLogPath();
 void StopRunLog();
 
-void Log(std::wstring_view event);
-// "<what> failed: error <code>, <the system's text for it>".
+void Log(std::wstring_view event, Severity severity = Severity::Info);
+// "<what> failed: error <code>, <the system's text for it>", a failure.
 void LogFailure(std::wstring_view what, std::uint32_t error);
 // "error <code>, <the system's text for it>", or "error <code>" when the system has none.
 std::wstring DescribeError(std::uint32_t error);

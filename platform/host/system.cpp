@@ -31,6 +31,17 @@ LocalTime LocalTimeNow() {
             static_cast<int>(milliseconds)};
 }
 
+int TimeZoneBiasMinutes() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return static_cast<int>(-local.tm_gmtoff / 60);
+}
+
+std::uint32_t CurrentThreadId() {
+    return 1; // the simulated process has one thread
+}
+
 std::uint64_t MonotonicMicroseconds() {
     // The simulated machine's own clock: only waits and pauses move it, so tests of durations
     // read exact values.

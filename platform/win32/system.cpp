@@ -13,6 +13,21 @@ LocalTime LocalTimeNow() {
             now.wMinute, now.wSecond, now.wMilliseconds};
 }
 
+int TimeZoneBiasMinutes() {
+    TIME_ZONE_INFORMATION zone{};
+    const DWORD which = GetTimeZoneInformation(&zone);
+    if (which == TIME_ZONE_ID_INVALID) {
+        return 0;
+    }
+    // The standard bias applies too when the zone has no daylight saving (TIME_ZONE_ID_UNKNOWN).
+    return static_cast<int>(
+        zone.Bias + (which == TIME_ZONE_ID_DAYLIGHT ? zone.DaylightBias : zone.StandardBias));
+}
+
+std::uint32_t CurrentThreadId() {
+    return GetCurrentThreadId();
+}
+
 std::uint64_t MonotonicMicroseconds() {
     static const LONGLONG frequency = [] {
         LARGE_INTEGER f{};
