@@ -71,7 +71,9 @@ run_answering "$CORVATH_WINE_WORK_DIR/demo-install.trace" \
     "$caption" Return "$demo/screen-success.png" -- \
     wine explorer "/desktop=CorvathServicePack,$desktop" "$CORVATH_SP_EXE"
 display_stop
-convert "$demo/screen-success.png" -crop "$desktop+0+0" +repage "$demo/box-success.png" 2>/dev/null || true
+# The virtual desktop alone, from the corner of the display's screen where Wine puts it.
+convert "$demo/screen-success.png" -crop "$desktop+0+0" +repage "$demo/box-success.png"
+rm -f "$demo/screen-success.png"
 
 IFS=$'\t' read -r text box_caption type answer _ <<<"$(message_boxes "$CORVATH_WINE_WORK_DIR/demo-install.trace")"
 say "message shown:"
@@ -88,6 +90,8 @@ say ""
 say "Windows Installer's log beside it: $(basename "${run_log%.log}.installer.log"), $(wc -l <"${run_log%.log}.installer.log") lines"
 say "screenshots and this report: $demo"
 
+assert_eq "$desktop" "$(identify -format '%wx%h' "$demo/box-success.png")" \
+    "the screenshot is the desktop alone"
 assert_eq "$(german 301)" "$text" "the German success text"
 assert_eq "$caption" "$box_caption" "its caption"
 assert_contains "$(cat "$run_log")" "exit code 0: done" "the run log ends with the exit code"

@@ -248,6 +248,12 @@ ensure_base_prefix() {
         env -u DISPLAY WINEPREFIX="$partial" WINEDEBUG=-all wine reg add \
             'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d 'user32.MessageBoxW' \
             /f >/dev/null 2>&1 || die "could not set RelayInclude in $partial"
+        # Wine draws a title bar's buttons with Marlett and its dialogs with Tahoma; Debian's
+        # fonts-wine has them, and Wine takes fonts from the prefix's Windows folder.
+        local font
+        for font in /usr/share/wine/fonts/*.ttf; do
+            [[ -f $font ]] && cp "$font" "$partial/drive_c/windows/Fonts/"
+        done
         # Wait rather than kill: the base is copied by every test, so let it finish cleanly.
         WINEPREFIX="$partial" wineserver -w
         touch "$partial/.corvath-base-ready"
