@@ -1,5 +1,6 @@
 #include "install/installer_verdict.h"
 
+#include "install/patch_state.h"
 #include "platform/msi.h"
 #include "runlog/run_log.h"
 
@@ -7,11 +8,6 @@ namespace install {
 namespace {
 
 constexpr std::uint32_t kPatchTargetNotFound = 1642; // ERROR_PATCH_TARGET_NOT_FOUND
-
-// In the order Windows Installer itself searches them.
-constexpr platform::InstallContext kContexts[] = {platform::InstallContext::UserManaged,
-                                                  platform::InstallContext::UserUnmanaged,
-                                                  platform::InstallContext::Machine};
 
 bool IsNotInContext(std::uint32_t result) {
     return result == platform::kErrorUnknownProduct || result == platform::kErrorBadConfiguration;
@@ -28,7 +24,7 @@ struct Verdict {
 Verdict AskWindowsInstaller(const ProductRecord& record, const std::wstring& patchPath) {
     Verdict verdict;
     verdict.error = platform::kErrorUnknownProduct;
-    for (const platform::InstallContext context : kContexts) {
+    for (const platform::InstallContext context : kSearchedContexts) {
         std::uint32_t status = 0;
         const std::uint32_t result =
             platform::MsiPatchVerdictIn(context, record.productCode, patchPath, status);

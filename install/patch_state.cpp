@@ -6,11 +6,6 @@
 namespace install {
 namespace {
 
-// In the order Windows Installer itself searches them.
-constexpr platform::InstallContext kContexts[] = {platform::InstallContext::UserManaged,
-                                                  platform::InstallContext::UserUnmanaged,
-                                                  platform::InstallContext::Machine};
-
 struct StateText {
     const wchar_t* value; // MSIPATCHSTATE_*, as the property's text
     PatchState state;
@@ -29,7 +24,7 @@ constexpr StateText kStates[] = {
 std::uint32_t PatchInfo(const std::wstring& patchCode, const std::wstring& productCode,
                         const wchar_t* property, std::wstring& value) {
     std::uint32_t firstError = platform::kErrorSuccess;
-    for (const platform::InstallContext context : kContexts) {
+    for (const platform::InstallContext context : kSearchedContexts) {
         const std::uint32_t result =
             platform::MsiPatchInfoIn(context, patchCode, productCode, property, value);
         if (result == platform::kErrorSuccess) {

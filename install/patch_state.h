@@ -4,10 +4,17 @@
 // removes.
 #pragma once
 
+#include "platform/msi.h"
+
 #include <cstdint>
 #include <string>
 
 namespace install {
+
+// Windows Installer's contexts, in the order it searches them itself.
+inline constexpr platform::InstallContext kSearchedContexts[] = {
+    platform::InstallContext::UserManaged, platform::InstallContext::UserUnmanaged,
+    platform::InstallContext::Machine};
 
 // INSTALLPROPERTY_PATCHSTATE as Windows Installer answers it (MSIPATCHSTATE_*), or that no context
 // knows the patch on the product.
