@@ -95,8 +95,8 @@ bool AppendToFile(File& file, const void* bytes, std::size_t count);
 bool FileSize(File& file, std::uint64_t& size);
 // True when the open file is a link (a reparse point) rather than a file of its own.
 bool IsLink(File& file);
-// Deletes the file through its handle (opened with OpenFileToDelete or CreateNewHeld); `path`
-// is the name it was opened by. The name goes when the handle is closed.
+// Deletes the file through its handle (opened with OpenFileToDelete, CreateNewHeld or
+// CreateNewOwn); `path` is the name it was opened by. The name goes when the handle is closed.
 bool DeleteOpenFile(File& file, const std::wstring& path);
 bool DeleteFileAt(const std::wstring& path);
 // Deletes the file at `path` only if it is the file `id` names; a name that now leads to another

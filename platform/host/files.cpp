@@ -49,6 +49,15 @@ bool IsOwnFile(File& file) {
                              FromUtf8(std::string_view(target.data(), length))) != 0;
 }
 
+// A file's identity as IdentifyFile tells it.
+FileId IdOf(const struct stat& info) {
+    FileId id;
+    id.volume = static_cast<std::uint64_t>(info.st_dev) ^
+                (std::uint64_t{host::TheSimulation().volumeSerialHigh} << 32);
+    id.index = static_cast<std::uint64_t>(info.st_ino);
+    return id;
+}
+
 // What open() gave, as a file of ours and how the opening went.
 File Owned(int fd, OpenResult& result) {
     if (fd < 0) {
@@ -155,8 +164,7 @@ bool IdentifyFile(File& file, FileId& id) {
         SetLastError(WindowsErrorOf(errno));
         return false;
     }
-    id.volume = static_cast<std::uint64_t>(info.st_dev);
-    id.index = static_cast<std::uint64_t>(info.st_ino);
+    id = IdOf(info);
     return true;
 }
 
@@ -251,9 +259,7 @@ bool DeleteFileIfSame(const std::wstring& path, const FileId& id) {
         return false;
     }
     struct stat info;
-    if (::lstat(Utf8(path).c_str(), &info) != 0 || S_ISLNK(info.st_mode) ||
-        static_cast<std::uint64_t>(info.st_dev) != id.volume ||
-        static_cast<std::uint64_t>(info.st_ino) != id.index) {
+    if (::lstat(Utf8(path).c_str(), &info) != 0 || S_ISLNK(info.st_mode) || !(IdOf(info) == id)) {
         SetLastError(2); // ERROR_FILE_NOT_FOUND
         return false;
     }

@@ -133,6 +133,11 @@ struct Simulation {
     bool resourceFileReadable = true;
     // A compiled .res to use instead of the embedded one.
     std::shared_ptr<const std::vector<char>> resourceFile;
+
+    // Windows' boundaries that the simulated machine draws as Windows does.
+    // The high half of the volume serial that FileIdInfo gives (GetFileInformationByHandle gives
+    // only the low 32 bits, which is what st_dev stands for).
+    std::uint32_t volumeSerialHigh = 0;
 };
 
 // The one simulated machine of the process.

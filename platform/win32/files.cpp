@@ -159,9 +159,14 @@ bool IdentifyFile(File& file, FileId& id) {
         id.volume = full.VolumeSerialNumber;
         std::memcpy(&id.index, full.FileId.Identifier, sizeof id.index);
         std::memcpy(&id.indexHigh, full.FileId.Identifier + sizeof id.index, sizeof id.indexHigh);
-        return true;
+        // A file system without 128-bit ids answers an id of zero, which is to be ignored: taken
+        // for an identity, it would make every file on the volume the same file.
+        if ((id.index | id.indexHigh) != 0) {
+            return true;
+        }
     }
-    // Before Windows 8 and Server 2012, and on file systems that answer no 128-bit id.
+    // Before Windows 8 and Server 2012, and on file systems that have no 128-bit id. The volume's
+    // serial is then its low 32 bits.
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(AsHandle(file.Handle()), &info)) {
         return false;
