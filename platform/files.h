@@ -28,7 +28,7 @@ enum class OpenMode {
     CreateNewOwn,     // a file of the run's own in a shared folder: made new, shared with nobody
                       // while open, read back and deleted through this handle; once closed,
                       // nobody but SYSTEM and Administrators may change it, and its owner may
-                      // read it (its security on Windows). A link is not followed.
+                      // read and delete it (its security on Windows). A link is not followed.
 };
 
 enum class OpenResult { Opened, AlreadyExists, Failed };

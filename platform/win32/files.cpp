@@ -1,5 +1,7 @@
 #include "platform/files.h"
 
+#include "platform/win32/own_file_security.h"
+
 #include <windows.h>
 
 #include <sddl.h>
@@ -12,12 +14,6 @@ namespace platform {
 const wchar_t kPathSeparator = L'\\';
 
 namespace {
-
-// A file of the run's own in a shared folder (its copy of the patch): protected from inherited
-// entries, SYSTEM and Administrators may do anything, its owner (the account that made it) may
-// read it, and nobody else anything. A process of a lower standing, the same user's unelevated
-// ones included, can change neither its bytes nor its security.
-constexpr wchar_t kOwnFileSecurity[] = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;OW)";
 
 HANDLE AsHandle(std::intptr_t value) {
     return reinterpret_cast<HANDLE>(value);
@@ -94,8 +90,8 @@ File OpenFileForWriting(const std::wstring& path, OpenMode mode, OpenResult& res
     PSECURITY_DESCRIPTOR own = nullptr;
     SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};
     if (mode == OpenMode::CreateNewOwn) {
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kOwnFileSecurity, SDDL_REVISION_1,
-                                                                  &own, nullptr)) {
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(win32::kOwnFileSecurity,
+                                                                  SDDL_REVISION_1, &own, nullptr)) {
             result = OpenResult::Failed;
             return {};
         }

@@ -3,7 +3,11 @@
 #include "payload/temp_name.h"
 #include "platform/files.h"
 
+#include "platform/win32/own_file_security.h"
+
 #include <windows.h>
+
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 #include <string>
@@ -149,6 +153,44 @@ TEST_F(Win32Files, AFileIsKnownByItsIdentityThroughAnyHandle) {
     EXPECT_EQ(first, again);
     EXPECT_FALSE(first == other);
     EXPECT_NE(first.index | first.indexHigh, 0u);
+}
+
+// Wine neither keeps nor enforces the security a file is made with: what Windows would let each
+// account do is read from the descriptor the platform makes the copy with, as Windows parses it.
+TEST(Win32OwnFile, ItsOwnerMayReadAndDeleteItAndChangeNothing) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        platform::win32::kOwnFileSecurity, SDDL_REVISION_1, &descriptor, nullptr));
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
+    EXPECT_NE(control & SE_DACL_PROTECTED, 0) << "nothing inherited from the folder";
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
+    ASSERT_TRUE(present && dacl != nullptr);
+    const struct {
+        WELL_KNOWN_SID_TYPE who;
+        ACCESS_MASK rights;
+    } expected[] = {
+        {WinLocalSystemSid, FILE_ALL_ACCESS},
+        {WinBuiltinAdministratorsSid, FILE_ALL_ACCESS},
+        // Its owner, in place of the owner's implicit rights: no WRITE_DAC, and DELETE, without
+        // which a run that is not elevated could not delete its copy in a folder such as C:\Temp.
+        {WinCreatorOwnerRightsSid, FILE_GENERIC_READ | DELETE},
+    };
+    ASSERT_EQ(dacl->AceCount, std::size(expected));
+    for (WORD index = 0; index < dacl->AceCount; ++index) {
+        void* entry = nullptr;
+        ASSERT_TRUE(GetAce(dacl, index, &entry));
+        const auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
+        EXPECT_EQ(allowed->Header.AceType, ACCESS_ALLOWED_ACE_TYPE) << index;
+        EXPECT_TRUE(IsWellKnownSid(const_cast<DWORD*>(&allowed->SidStart), expected[index].who))
+            << index;
+        EXPECT_EQ(allowed->Mask, expected[index].rights) << index;
+    }
+    LocalFree(descriptor);
 }
 
 TEST_F(Win32Files, ATemporaryDirectoryTooLongFails) {
