@@ -18,8 +18,6 @@ namespace {
 constexpr wchar_t kProgramList[] = L"Corvath\n";
 constexpr int kIdRetry = 4;
 constexpr std::size_t kFormatSlack = 512;
-// Since Windows Vista session 0 holds services alone: no person works there.
-constexpr std::uint32_t kServicesSession = 0;
 
 std::wstring ProcessList(const std::vector<std::uint32_t>& processes) {
     std::wstring list;
@@ -44,7 +42,7 @@ std::vector<SessionToAsk> SessionsToAsk(const std::vector<std::uint32_t>& proces
         if (!platform::SessionOfProcess(process, session)) {
             runlog::LogFailure(L"telling the session of process " + std::to_wstring(process),
                                platform::LastError());
-        } else if (session == kServicesSession) {
+        } else if (session == platform::kServicesSession) {
             runlog::Log(L"process " + std::to_wstring(process) +
                         L" runs in session 0, where no person works");
         } else if (std::none_of(sessions.begin(), sessions.end(), [session](const SessionToAsk& s) {

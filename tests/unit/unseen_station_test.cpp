@@ -81,12 +81,36 @@ TEST_F(UnseenStation, NoBoxIsShownTheLogHasThemAndTheInstallerShowsNoDialog) {
         << Log();
 
     // Where a person can see, a quiet run still gives Windows Installer its basic interface.
-    TheSimulation().station.visible = true;
+    TheSimulation().station = {L"WinSta0", true, 1};
     TheSimulation().configureCalls.clear();
     install::ProductList().clear();
     Run({L"/q"});
     ASSERT_EQ(TheSimulation().configureCalls.size(), 1u);
     EXPECT_EQ(TheSimulation().configureCalls[0].uiLevel, 0x23u);
+}
+
+TEST_F(UnseenStation, Session0sWinSta0IsSeenByNobodyWhateverItsFlagSays) {
+    // An agent that starts the pack on winsta0\\default in session 0, or psexec -s -i 0.
+    TheSimulation().station = {L"WinSta0", true, 0};
+    TheSimulation().processes = {{100, L"corvath.exe"}};
+    TheSimulation().processSessions = {{100, 2}};
+    TheSimulation().sessionReplies = {{true, kIdRetry}};
+    TheSimulation().afterSnapshot = [](platform::host::Simulation& machine) {
+        machine.processes.clear(); // closed once asked
+    };
+    EXPECT_EQ(Run({}), 0);
+    ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u);
+    EXPECT_EQ(TheSimulation().shownBoxes[0].session, 2u) << "sent to Corvath's session, not shown";
+    ASSERT_EQ(TheSimulation().configureCalls.size(), 1u);
+    EXPECT_EQ(TheSimulation().configureCalls[0].uiLevel, 2u) << "INSTALLUILEVEL_NONE";
+    const std::string log = Log();
+    EXPECT_NE(log.find("window station \"WinSta0\", session 0: visible, but in session 0, where "
+                       "no person works, so nobody can answer a box here"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("erfolgreich installiert.\"; not shown: nobody can see this window station"),
+              std::string::npos)
+        << log;
 }
 
 TEST_F(UnseenStation, ThePersonWithCorvathOpenIsAskedForAtMostFiveMinutes) {
