@@ -2,6 +2,7 @@
 #include "platform/process.h"
 
 #include "platform/host/simulation.h"
+#include "platform/system.h"
 
 #include <cwctype>
 
@@ -27,6 +28,19 @@ bool ProcessSnapshot(std::vector<ProcessEntry>& processes) {
     // A scripted change of the machine between two looks, e.g. the user closing the program.
     if (simulation.afterSnapshot) {
         simulation.afterSnapshot(simulation);
+    }
+    return true;
+}
+
+bool ProcessSessions(std::vector<ProcessSession>& sessions) {
+    const host::Simulation& simulation = host::TheSimulation();
+    if (!simulation.sessionListWorks) {
+        SetLastError(5); // ERROR_ACCESS_DENIED
+        return false;
+    }
+    sessions.clear();
+    for (const auto& [process, session] : simulation.listedSessions) {
+        sessions.push_back({process, session});
     }
     return true;
 }

@@ -134,10 +134,15 @@ struct Simulation {
     // A compiled .res to use instead of the embedded one.
     std::shared_ptr<const std::vector<char>> resourceFile;
 
-    // Windows' boundaries that the simulated machine draws as Windows does.
+    // Windows' boundaries that Wine does not draw, as the simulated machine draws them.
     // The high half of the volume serial that FileIdInfo gives (GetFileInformationByHandle gives
     // only the low 32 bits, which is what st_dev stands for).
     std::uint32_t volumeSerialHigh = 0;
+    // The processes' sessions as WTSEnumerateProcessesW lists them, by process id; the sessions
+    // ProcessIdToSessionId can tell are processSessions. An administrator that may not open
+    // another user's process (only SYSTEM may) still finds it listed here.
+    std::map<std::uint32_t, std::uint32_t> listedSessions;
+    bool sessionListWorks = true;
 };
 
 // The one simulated machine of the process.

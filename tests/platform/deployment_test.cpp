@@ -1,5 +1,6 @@
 // What a run deployed as SYSTEM relies on, through the real platform calls: where its windows
 // would appear, and the security of the mutex that keeps runs of the pack apart.
+#include "platform/process.h"
 #include "platform/sync.h"
 #include "platform/system.h"
 #include "platform/ui.h"
@@ -10,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 TEST(Win32Deployment, AProgramStartedByAPersonIsOnTheirVisibleStation) {
@@ -19,6 +23,25 @@ TEST(Win32Deployment, AProgramStartedByAPersonIsOnTheirVisibleStation) {
     DWORD session = 0;
     ASSERT_TRUE(ProcessIdToSessionId(GetCurrentProcessId(), &session));
     EXPECT_EQ(station.session, session);
+}
+
+TEST(Win32Deployment, TheTerminalServicesListEveryProcessWithItsSession) {
+    std::vector<platform::ProcessSession> listed;
+    ASSERT_TRUE(platform::ProcessSessions(listed));
+    std::vector<platform::ProcessEntry> running;
+    ASSERT_TRUE(platform::ProcessSnapshot(running));
+    EXPECT_GT(listed.size(), 1u) << "more than this process";
+    for (const platform::ProcessEntry& process : running) {
+        std::uint32_t session = 0;
+        if (!platform::SessionOfProcess(process.processId, session)) {
+            continue;
+        }
+        const auto found = std::find_if(listed.begin(), listed.end(), [&](const auto& entry) {
+            return entry.processId == process.processId;
+        });
+        ASSERT_NE(found, listed.end()) << process.processId;
+        EXPECT_EQ(found->session, session) << process.processId;
+    }
 }
 
 // The runner sets the prefix to Windows 10, which Windows (and Wine) shows only to a program

@@ -119,8 +119,9 @@ TEST_F(UnseenStation, ThePersonWithCorvathOpenIsAskedForAtMostFiveMinutes) {
         std::map<std::uint32_t, std::uint32_t> sessions; // of process 100 and 200
         std::deque<SessionReply> replies;
         int exitCode;
-        std::vector<std::uint32_t> asked; // the sessions sent a box, in order
-        std::uint64_t seconds;            // the run's time on the simulated clock
+        std::vector<std::uint32_t> asked;                   // the sessions sent a box, in order
+        std::uint64_t seconds;                              // the run's time on the simulated clock
+        std::map<std::uint32_t, std::uint32_t> listed = {}; // WTSEnumerateProcessesW's sessions
     };
     const Row rows[] = {
         {"Retry, then closed", {{100, 2}}, {{true, kIdRetry}}, 0, {2}, 0},
@@ -135,6 +136,8 @@ TEST_F(UnseenStation, ThePersonWithCorvathOpenIsAskedForAtMostFiveMinutes) {
         {"only in session 0", {{100, 0}}, {}, 1602, {}, 0},
         {"the session cannot be told", {}, {}, 1602, {}, 0},
         {"the send fails", {{100, 2}}, {{false, 1}}, 1602, {2}, 0},
+        // A run that may not open another user's process (not SYSTEM) finds it in the list.
+        {"only the list tells", {}, {{true, kIdRetry}}, 0, {2}, 0, {{100, 2}}},
     };
     for (const Row& row : rows) {
         install::ProductList().clear();
@@ -145,6 +148,7 @@ TEST_F(UnseenStation, ThePersonWithCorvathOpenIsAskedForAtMostFiveMinutes) {
             TheSimulation().processes.push_back({200, L"corvath.exe"});
         }
         TheSimulation().processSessions = row.sessions;
+        TheSimulation().listedSessions = row.listed;
         TheSimulation().sessionReplies = row.replies;
         TheSimulation().snapshotsTaken = 0;
         TheSimulation().afterSnapshot = [](platform::host::Simulation& machine) {
