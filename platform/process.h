@@ -44,7 +44,8 @@ bool EqualIgnoringCase(const std::wstring& a, const std::wstring& b);
 bool SetThreadLocaleId(std::uint32_t localeId);
 constexpr std::uint32_t kLocaleUserDefault = 1024;
 // The thread's user-interface language (SetThreadUILanguage), which the buttons of Windows' own
-// boxes follow; 0 for the user's own.
+// boxes follow. 0 is not the user's own but the language that best suits a console: the user's
+// is UserDefaultUiLanguage (resources.h).
 void SetThreadUiLanguage(std::uint16_t languageId);
 
 } // namespace platform

