@@ -119,7 +119,8 @@ void StartLogging(const RunOptions& options, const platform::WindowStation& stat
         return;
     }
     // A /log place that cannot be used (a folder, a missing folder, a read-only file, a path too
-    // long) must not cost the run its log: it goes to the default place, and says so first.
+    // long, a path through a link) must not cost the run its log: it goes to the default place,
+    // and says so first.
     const bool asked = options.logRequested && !options.logPath.empty();
     std::uint32_t askedError = 0;
     if (!(asked && StartAskedLog(options.logPath, askedError)) &&

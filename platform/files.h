@@ -23,7 +23,10 @@ enum class OpenMode {
     CreateOrTruncate, // an existing file is emptied
     OpenOrCreate,     // keeps existing content; others may read while it is open
     AppendShared,     // keeps existing content; every write goes to the end; other writers may
-                      // have the file open at the same time (see AppendToFile)
+                      // have the file open at the same time (see AppendToFile). A path through
+                      // a link (the file or a folder of it a reparse point, or a file with other
+                      // names) is refused with 681, ERROR_STOPPED_ON_SYMLINK: a run as SYSTEM
+                      // would otherwise create or append to any file a user's link leads to
     CreateNewHeld,    // as CreateNewShared, and the file can be deleted through this handle
     CreateNewOwn,     // a file of the run's own in a shared folder: made new, shared with nobody
                       // while open, read back and deleted through this handle; once closed,

@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include "platform/win32/append_without_links.h"
 #include "platform/win32/own_file_security.h"
 
 #include <windows.h>
@@ -67,12 +68,7 @@ File OpenFileForWriting(const std::wstring& path, OpenMode mode, OpenResult& res
         disposition = OPEN_ALWAYS;
         break;
     case OpenMode::AppendShared:
-        // Appending without FILE_WRITE_DATA: Windows puts every write at the end. Read access is
-        // what lets AppendToFile lock.
-        access = GENERIC_READ | FILE_APPEND_DATA | SYNCHRONIZE;
-        share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-        disposition = OPEN_ALWAYS;
-        break;
+        return win32::OpenToAppendWithoutLinks(path, result);
     case OpenMode::CreateNewHeld:
         access = GENERIC_WRITE | DELETE;
         share = FILE_SHARE_READ;
