@@ -4,6 +4,7 @@
 #include "platform/sync.h"
 #include "platform/system.h"
 #include "platform/ui.h"
+#include "platform/win32/administrators.h"
 
 #include <windows.h>
 
@@ -42,6 +43,22 @@ TEST(Win32Deployment, TheTerminalServicesListEveryProcessWithItsSession) {
         ASSERT_NE(found, listed.end()) << process.processId;
         EXPECT_EQ(found->session, session) << process.processId;
     }
+}
+
+// An administrator outside UAC owns what it makes by its own SID; Wine's user is one.
+TEST(Win32Deployment, AnAdministratorsOwnAccountIsKnownForOne) {
+    HANDLE token = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    std::vector<std::byte> user(512);
+    DWORD size = 0;
+    ASSERT_TRUE(GetTokenInformation(token, TokenUser, user.data(), user.size(), &size));
+    CloseHandle(token);
+    EXPECT_TRUE(platform::win32::IsLocalAdministrator(
+        reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid));
+    BYTE everyone[SECURITY_MAX_SID_SIZE] = {};
+    DWORD everyoneSize = sizeof everyone;
+    ASSERT_TRUE(CreateWellKnownSid(WinWorldSid, nullptr, everyone, &everyoneSize));
+    EXPECT_FALSE(platform::win32::IsLocalAdministrator(everyone)) << "a group, not an account";
 }
 
 // The runner sets the prefix to Windows 10, which Windows (and Wine) shows only to a program
