@@ -2,7 +2,6 @@
 #include "platform/process.h"
 
 #include "platform/host/simulation.h"
-#include "platform/system.h"
 
 #include <cwctype>
 
@@ -33,13 +32,8 @@ bool ProcessSnapshot(std::vector<ProcessEntry>& processes) {
 }
 
 bool ProcessSessions(std::vector<ProcessSession>& sessions) {
-    const host::Simulation& simulation = host::TheSimulation();
-    if (!simulation.sessionListWorks) {
-        SetLastError(5); // ERROR_ACCESS_DENIED
-        return false;
-    }
     sessions.clear();
-    for (const auto& [process, session] : simulation.listedSessions) {
+    for (const auto& [process, session] : host::TheSimulation().listedSessions) {
         sessions.push_back({process, session});
     }
     return true;

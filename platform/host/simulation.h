@@ -142,7 +142,6 @@ struct Simulation {
     // ProcessIdToSessionId can tell are processSessions. An administrator that may not open
     // another user's process (only SYSTEM may) still finds it listed here.
     std::map<std::uint32_t, std::uint32_t> listedSessions;
-    bool sessionListWorks = true;
 };
 
 // The one simulated machine of the process.
