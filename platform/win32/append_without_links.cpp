@@ -8,8 +8,11 @@ namespace platform::win32 {
 namespace {
 
 constexpr DWORD kErrorStoppedOnLink = 681; // ERROR_STOPPED_ON_SYMLINK
-// A name freed between a refused creation and the opening after it is tried again, a few times.
-constexpr int kOpenAttempts = 3;
+// A name freed between a refused creation and the opening after it is tried again, and so is a
+// file another run holds with delete access for the moment it checks the file it made: for at
+// most half a second in all.
+constexpr int kOpenAttempts = 50;
+constexpr DWORD kOpenPauseMilliseconds = 10;
 // Appending without FILE_WRITE_DATA: Windows puts every write at the end. Read access is what
 // lets AppendToFile lock.
 constexpr DWORD kAppendAccess = GENERIC_READ | FILE_APPEND_DATA | SYNCHRONIZE;
@@ -72,27 +75,20 @@ File OpenFolder(const std::wstring& folder) {
     return handle == INVALID_HANDLE_VALUE ? File() : File(reinterpret_cast<std::intptr_t>(handle));
 }
 
-// Made new with delete access, so that a file made for nothing can be deleted again through its
-// handle; an existing one without it, since appending asks no more (a shared log may grant no
-// more). Neither follows a link that holds the name.
-File OpenOrMake(const std::wstring& path, bool& made) {
-    constexpr DWORD kFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    for (int attempt = 1; attempt <= kOpenAttempts; ++attempt) {
-        handle = CreateFileW(path.c_str(), kAppendAccess | DELETE, kAppendSharing, nullptr,
-                             CREATE_NEW, kFlags, nullptr);
-        made = handle != INVALID_HANDLE_VALUE;
-        if (made ||
-            (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)) {
-            break;
-        }
-        handle = CreateFileW(path.c_str(), kAppendAccess, kAppendSharing, nullptr, OPEN_EXISTING,
-                             kFlags, nullptr);
-        if (handle != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_NOT_FOUND) {
-            break;
-        }
-    }
+File Open(const std::wstring& path, DWORD access, DWORD disposition) {
+    // Never through a link that holds the name.
+    HANDLE handle = CreateFileW(path.c_str(), access, kAppendSharing, nullptr, disposition,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     return handle == INVALID_HANDLE_VALUE ? File() : File(reinterpret_cast<std::intptr_t>(handle));
+}
+
+// The file a reparse point or one with other names (a hard link may be any file), or one of the
+// held folders a reparse point now: an empty folder can become a junction in place.
+bool LeadsElsewhere(const File& file, const std::vector<File>& folders) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return !GetFileInformationByHandle(AsHandle(file), &info) ||
+           (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || info.nNumberOfLinks > 1 ||
+           std::any_of(folders.begin(), folders.end(), IsReparsePoint);
 }
 
 } // namespace
@@ -128,28 +124,48 @@ File OpenToAppendWithoutLinks(const std::wstring& path, OpenResult& result) {
         }
         folders.push_back(std::move(held));
     }
-    bool made = false;
-    File file = OpenOrMake(path, made);
-    if (!file.IsOpen()) {
-        return {};
-    }
-    // The file itself, and the folders again: an empty folder could have become a junction in
-    // place before the file was made in it. Once the file is open, none of its folders can be
-    // renamed or deleted.
-    BY_HANDLE_FILE_INFORMATION info{};
-    const bool linked = !GetFileInformationByHandle(AsHandle(file), &info) ||
-                        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
-                        info.nNumberOfLinks > 1 ||
-                        std::any_of(folders.begin(), folders.end(), IsReparsePoint);
-    if (linked) {
-        if (made) {
-            DeleteOpenFile(file, path);
+    for (int attempt = 1; attempt <= kOpenAttempts; ++attempt) {
+        // A file made new is made with delete access, so that one made through a link is deleted
+        // again through its handle; and then let go of, since a handle with delete access would
+        // keep every other run from opening the log it shares.
+        FileId made;
+        bool compare = false;
+        File fresh = Open(path, kAppendAccess | DELETE, CREATE_NEW);
+        if (fresh.IsOpen()) {
+            if (LeadsElsewhere(fresh, folders)) {
+                DeleteOpenFile(fresh, path);
+                SetLastError(kErrorStoppedOnLink);
+                return {};
+            }
+            compare = IdentifyFile(fresh, made);
+            fresh.Close();
+        } else if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {
+            return {};
         }
-        SetLastError(kErrorStoppedOnLink);
-        return {};
+        // Appending asks no more than this, and a shared log may grant no more.
+        File file = Open(path, kAppendAccess, OPEN_EXISTING);
+        if (!file.IsOpen()) {
+            if (GetLastError() == ERROR_FILE_NOT_FOUND) {
+                continue; // deleted in between: the name is free again
+            }
+            if (GetLastError() == ERROR_SHARING_VIOLATION && attempt < kOpenAttempts) {
+                Sleep(kOpenPauseMilliseconds);
+                continue;
+            }
+            return {};
+        }
+        // Once the file is open none of its folders can be renamed or deleted: the folders' hold
+        // can end with this function.
+        FileId opened;
+        if (LeadsElsewhere(file, folders) ||
+            (compare && (!IdentifyFile(file, opened) || !(opened == made)))) {
+            SetLastError(kErrorStoppedOnLink);
+            return {};
+        }
+        result = OpenResult::Opened;
+        return file;
     }
-    result = OpenResult::Opened;
-    return file;
+    return {};
 }
 
 } // namespace platform::win32
