@@ -17,8 +17,8 @@ bool IsLocalAdministrator(PSID sid) {
         win32::EntryPoint<decltype(&::NetApiBufferFree)>(netapi, "NetApiBufferFree");
     wchar_t name[256] = {};
     wchar_t domain[256] = {};
-    DWORD nameLength = std::size(name);
-    DWORD domainLength = std::size(domain);
+    DWORD nameLength = static_cast<DWORD>(std::size(name));
+    DWORD domainLength = static_cast<DWORD>(std::size(domain));
     SID_NAME_USE use = SidTypeUnknown;
     if (localGroups == nullptr || release == nullptr ||
         !LookupAccountSidW(nullptr, sid, name, &nameLength, domain, &domainLength, &use) ||
@@ -30,8 +30,8 @@ bool IsLocalAdministrator(PSID sid) {
     DWORD sidSize = sizeof administrators;
     wchar_t group[256] = {};
     wchar_t groupDomain[256] = {};
-    DWORD groupLength = std::size(group);
-    DWORD groupDomainLength = std::size(groupDomain);
+    DWORD groupLength = static_cast<DWORD>(std::size(group));
+    DWORD groupDomainLength = static_cast<DWORD>(std::size(groupDomain));
     if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &sidSize) ||
         !LookupAccountSidW(nullptr, administrators, group, &groupLength, groupDomain,
                            &groupDomainLength, &use)) {
@@ -41,16 +41,17 @@ bool IsLocalAdministrator(PSID sid) {
     LPBYTE buffer = nullptr;
     DWORD entries = 0;
     DWORD total = 0;
-    if (localGroups(nullptr, account.c_str(), 0, LG_INCLUDE_INDIRECT, &buffer, MAX_PREFERRED_LENGTH,
-                    &entries, &total) != NERR_Success) {
-        return false;
-    }
+    const bool listed = localGroups(nullptr, account.c_str(), 0, LG_INCLUDE_INDIRECT, &buffer,
+                                    MAX_PREFERRED_LENGTH, &entries, &total) == NERR_Success;
     const auto* groups = reinterpret_cast<const LOCALGROUP_USERS_INFO_0*>(buffer);
     bool member = false;
-    for (DWORD i = 0; i < entries && !member; ++i) {
+    for (DWORD i = 0; listed && i < entries && !member; ++i) {
         member = groups[i].lgrui0_name != nullptr && lstrcmpiW(groups[i].lgrui0_name, group) == 0;
     }
-    release(buffer);
+    // The buffer is the caller's to free, even after a failure.
+    if (buffer != nullptr) {
+        release(buffer);
+    }
     return member;
 }
 
