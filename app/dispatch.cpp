@@ -57,7 +57,7 @@ int Dispatch(RunOptions& options) {
     const std::uint64_t startedAt = platform::MonotonicMicroseconds();
     messages::SetQuiet(options.quiet);
     const platform::WindowStation station = platform::ProcessWindowStation();
-    messages::SetBoxesSeen(station.visible);
+    messages::SetBoxesSeen(platform::PersonCanSee(station));
     StartLogging(options, station);
     std::uint32_t exitCode = install::kExitSuccess;
     std::wstring reason;

@@ -117,12 +117,14 @@ std::wstring DescribeSwitches(const RunOptions& options) {
 
 void StartLogging(const RunOptions& options, const platform::WindowStation& station) {
     const bool changesProducts = options.installDefault || options.uninstallRequested;
-    if (!options.logRequested && !(changesProducts && !options.helpRequested) && station.visible) {
+    const bool seen = platform::PersonCanSee(station);
+    if (!options.logRequested && !(changesProducts && !options.helpRequested) && seen) {
         return;
     }
     runlog::SetLogStyle(options.logStyle);
     // A /log place that cannot be used (a folder, a missing folder, a read-only file, a path too
-    // long) must not cost the run its log: it goes to the default place, and says so first.
+    // long, a path through a link) must not cost the run its log: it goes to the default place,
+    // and says so first.
     const bool asked = options.logRequested && !options.logPath.empty();
     std::uint32_t askedError = 0;
     if (!(asked && StartAskedLog(options.logPath, askedError)) &&
@@ -148,12 +150,14 @@ void StartLogging(const RunOptions& options, const platform::WindowStation& stat
     }
     runlog::Log(L"system: " + platform::SystemVersionText() + L"; user: " +
                 platform::UserNameText() + L", " + ElevationText(platform::ProcessElevation()));
+    const wchar_t* where = seen              ? L": visible"
+                           : station.visible ? L": visible, but in session 0, where no person works"
+                                             : L": not visible";
     runlog::Log(L"window station " + runlog::Quoted(station.name) + L", session " +
-                std::to_wstring(station.session) +
-                (station.visible
-                     ? L": visible, boxes are shown to the person at this desktop"
-                     : L": not visible, so nobody can answer a box here; none is shown, the "
-                       L"log has each, and Windows Installer shows no dialog"));
+                std::to_wstring(station.session) + where +
+                (seen ? L", boxes are shown to the person at this desktop"
+                      : L", so nobody can answer a box here; none is shown, the log has each, and "
+                        L"Windows Installer shows no dialog"));
     runlog::Log(L"run log: " + runlog::Quoted(runlog::RunLogPath()));
 }
 

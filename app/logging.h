@@ -15,10 +15,10 @@ namespace app {
 // .log (/uninstall: corvath-sp-<target version>-uninstall-<stamp>.log), a new file (-2, -3... when
 // runs share the second); /log names a file of the administrator's, appended to and shared with
 // other runs (/log without a name, or a place that cannot be used: the temporary folder); /e, /p,
-// /i and /? keep a log only with /log, or where nobody can see their boxes (`station` is not
-// visible), since the log is then all they leave. Then the run's facts: the pack, the command
-// line, the switches and the arguments ignored, the system, the user and whether the process is
-// elevated, the window station and the session.
+// /i and /? keep a log only with /log, or where nobody can see their boxes (on `station`, as
+// platform::PersonCanSee tells), since the log is then all they leave. Then the run's facts: the
+// pack, the command line, the switches and the arguments ignored, the system, the user and whether
+// the process is elevated, the window station and the session.
 void StartLogging(const RunOptions& options, const platform::WindowStation& station);
 
 // Where Windows Installer's log goes beside the run log: <run log without .log>.installer, to

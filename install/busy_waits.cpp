@@ -43,14 +43,16 @@ platform::WaitResult WaitLogged(platform::Mutex& mutex, const std::wstring& what
     return result;
 }
 
-// An elevated run trusts a name made by SYSTEM, by Administrators or by its own account. Any
-// other owner is somebody who made the name first to hold deployments up: the run goes around it.
+// An elevated run trusts a name made by SYSTEM, by Administrators, by an administrator's own
+// account or by its own account. Any other owner is somebody who made the name first to hold
+// deployments up: the run goes around it.
 bool IsSquatted(const platform::Mutex& mutex) {
     if (platform::ProcessElevation() != platform::Elevation::Elevated) {
         return false;
     }
     const platform::ObjectOwner owner = platform::OwnerOf(mutex);
     if (owner.kind == platform::OwnerKind::SystemOrAdministrators ||
+        owner.kind == platform::OwnerKind::Administrator ||
         owner.kind == platform::OwnerKind::ThisAccount) {
         return false;
     }

@@ -38,8 +38,8 @@ class PackRunLock {
     // False when the budget ran out with another run still going. A mutex that cannot be had at
     // all is logged and the run goes on without it: one pack run is no worse than before. So
     // does an elevated run that finds the name made by an account that is neither SYSTEM, nor
-    // Administrators, nor its own: anyone may make a name first, and nobody else may make an
-    // elevated run wait.
+    // Administrators or one of its members, nor its own: anyone may make a name first, and nobody
+    // else may make an elevated run wait.
     bool Acquire(const std::wstring& patchCode, WaitBudget& budget);
     // Lets go of the mutex, if held; nothing the second time.
     void Release();

@@ -18,8 +18,6 @@ namespace {
 constexpr wchar_t kProgramList[] = L"Corvath\n";
 constexpr int kIdRetry = 4;
 constexpr std::size_t kFormatSlack = 512;
-// Since Windows Vista session 0 holds services alone: no person works there.
-constexpr std::uint32_t kServicesSession = 0;
 
 std::wstring ProcessList(const std::vector<std::uint32_t>& processes) {
     std::wstring list;
@@ -35,16 +33,36 @@ struct SessionToAsk {
     std::uint32_t process;
 };
 
+// The session of `process`: from the terminal services' list, which an administrator's run that
+// may not open another user's process (a scheduled task as a service account) still has; else
+// asked of the process itself, as SYSTEM may.
+bool SessionOf(std::uint32_t process, const std::vector<platform::ProcessSession>& listed,
+               std::uint32_t& session) {
+    const auto found =
+        std::find_if(listed.begin(), listed.end(), [process](const platform::ProcessSession& p) {
+            return p.processId == process;
+        });
+    if (found != listed.end()) {
+        session = found->session;
+        return true;
+    }
+    return platform::SessionOfProcess(process, session);
+}
+
 // The sessions of the host program's processes where a person may work, each once, in the
 // order found.
 std::vector<SessionToAsk> SessionsToAsk(const std::vector<std::uint32_t>& processes) {
+    std::vector<platform::ProcessSession> listed;
+    if (!platform::ProcessSessions(listed)) {
+        runlog::LogFailure(L"listing the sessions of the running processes", platform::LastError());
+    }
     std::vector<SessionToAsk> sessions;
     for (const std::uint32_t process : processes) {
         std::uint32_t session = 0;
-        if (!platform::SessionOfProcess(process, session)) {
+        if (!SessionOf(process, listed, session)) {
             runlog::LogFailure(L"telling the session of process " + std::to_wstring(process),
                                platform::LastError());
-        } else if (session == kServicesSession) {
+        } else if (session == platform::kServicesSession) {
             runlog::Log(L"process " + std::to_wstring(process) +
                         L" runs in session 0, where no person works");
         } else if (std::none_of(sessions.begin(), sessions.end(), [session](const SessionToAsk& s) {

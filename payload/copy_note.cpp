@@ -18,48 +18,39 @@ constexpr std::size_t kNoteCapacity = 256;
 constexpr std::uint32_t kErrorFileNotFound = 2;
 constexpr std::uint32_t kErrorPathNotFound = 3;
 
-struct Noted {
-    platform::FileId id;
-    std::uint64_t size = 0;
-};
+constexpr std::uint64_t kLow32 = 0xFFFFFFFF;
 
-std::string NoteText(const platform::FileId& id, std::uint64_t size) {
-    return std::string(kNoteFirstLine) + "\r\nvolume=" + std::to_string(id.volume) +
-           "\r\nindex=" + std::to_string(id.index) +
-           "\r\nindex-high=" + std::to_string(id.indexHigh) + "\r\nsize=" + std::to_string(size) +
-           "\r\n";
-}
-
-// The value after "<key>=" on a line of its own; false when there is none or it is not a number.
+// The value after "<key>=" on a line of its own; false when there is none, or it is not a number
+// of at most 20 digits that fits 64 bits.
 bool NotedNumber(std::string_view text, std::string_view key, std::uint64_t& value) {
     const std::string wanted = "\r\n" + std::string(key) + "=";
     const std::size_t at = text.find(wanted);
     if (at == std::string_view::npos) {
         return false;
     }
+    constexpr std::uint64_t kMost = ~std::uint64_t{0};
+    constexpr std::size_t kMostDigits = 20; // 2^64-1
     std::size_t i = at + wanted.size();
     value = 0;
     std::size_t digits = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 20; ++i, ++digits) {
-        value = value * 10 + static_cast<std::uint64_t>(text[i] - '0');
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digits) {
+        const auto digit = static_cast<std::uint64_t>(text[i] - '0');
+        if (digits == kMostDigits || value > (kMost - digit) / 10) {
+            return false;
+        }
+        value = value * 10 + digit;
     }
-    return digits > 0 && digits < 20 && text.substr(i, 2) == "\r\n";
+    return digits > 0 && text.substr(i, 2) == "\r\n";
 }
 
-bool ReadNote(platform::File& note, Noted& noted) {
+bool ReadNote(platform::File& note, NotedCopy& noted) {
     std::vector<char> buffer(kNoteCapacity);
     std::size_t read = 0;
     if (!platform::ReadFromFile(note, buffer.data(), buffer.size(), read) || read == 0 ||
         read == buffer.size()) {
         return false;
     }
-    const std::string_view text(buffer.data(), read);
-    return text.starts_with(std::string(kNoteFirstLine) + "\r\n") &&
-           NotedNumber(text, "volume", noted.id.volume) &&
-           NotedNumber(text, "index", noted.id.index) && NotedNumber(text, "size", noted.size) &&
-           // A note of a pack that knew only 64-bit file indexes has no high half.
-           (NotedNumber(text, "index-high", noted.id.indexHigh) ||
-            text.find("\r\nindex-high=") == std::string_view::npos);
+    return ReadCopyNote(std::string_view(buffer.data(), read), noted);
 }
 
 // "MSP" and digits: the only names a note may speak for.
@@ -92,7 +83,7 @@ void RemoveNoted(const std::wstring& folder, const std::wstring& noteName) {
     const std::wstring notePath = folder + noteName;
     // Its run holds the note for as long as it lives: a note we cannot have is a live run's.
     platform::File note = platform::OpenFileToDelete(notePath);
-    Noted noted;
+    NotedCopy noted;
     if (!note.IsOpen() || platform::IsLink(note) || !ReadNote(note, noted)) {
         return;
     }
@@ -108,7 +99,7 @@ void RemoveNoted(const std::wstring& folder, const std::wstring& noteName) {
     }
     platform::FileId id;
     std::uint64_t size = 0;
-    if (platform::IsLink(copy) || !platform::IdentifyFile(copy, id) || !(id == noted.id) ||
+    if (platform::IsLink(copy) || !platform::IdentifyFile(copy, id) || !IsNotedCopy(noted, id) ||
         !platform::FileSize(copy, size) || size != noted.size) {
         runlog::Log(L"left alone: " + runlog::Quoted(copyPath) +
                     L", not the copy its note names (another file has the name now)");
@@ -128,6 +119,35 @@ void RemoveNoted(const std::wstring& folder, const std::wstring& noteName) {
 
 } // namespace
 
+std::string CopyNoteText(const platform::FileId& id, std::uint64_t size) {
+    return std::string(kNoteFirstLine) + "\r\nvolume=" + std::to_string(id.volume) +
+           "\r\nindex=" + std::to_string(id.index) +
+           "\r\nindex-high=" + std::to_string(id.indexHigh) + "\r\nsize=" + std::to_string(size) +
+           "\r\n";
+}
+
+bool ReadCopyNote(std::string_view text, NotedCopy& noted) {
+    noted = NotedCopy{};
+    if (!text.starts_with(std::string(kNoteFirstLine) + "\r\n") ||
+        !NotedNumber(text, "volume", noted.id.volume) ||
+        !NotedNumber(text, "index", noted.id.index) || !NotedNumber(text, "size", noted.size)) {
+        return false;
+    }
+    // An earlier pack knew only 64-bit file indexes, and wrote no high half.
+    noted.byEarlierPack = text.find("\r\nindex-high=") == std::string_view::npos;
+    return noted.byEarlierPack || NotedNumber(text, "index-high", noted.id.indexHigh);
+}
+
+bool IsNotedCopy(const NotedCopy& noted, const platform::FileId& found) {
+    if (!noted.byEarlierPack) {
+        return noted.id == found;
+    }
+    // FILE_ID_INFO's serial is the volume's 64-bit one; GetFileInformationByHandle gives its low
+    // 32 bits. An id past 64 bits is not one the earlier pack could have noted.
+    return (noted.id.volume & kLow32) == (found.volume & kLow32) && noted.id.index == found.index &&
+           found.indexHigh == 0;
+}
+
 std::wstring CopyNotePath(const std::wstring& copyPath) {
     return copyPath + kNoteSuffix;
 }
@@ -143,7 +163,9 @@ bool CopyNote::Write(const std::wstring& copyPath, const platform::FileId& copy,
         return false;
     }
     path_ = path;
-    const std::string text = NoteText(copy, size);
+    copy_ = copy;
+    size_ = size;
+    const std::string text = CopyNoteText(copy, size);
     if (!platform::WriteToFile(file_, text.data(), text.size())) {
         runlog::LogFailure(L"noting the copy in " + runlog::Quoted(path), platform::LastError());
         Remove();
@@ -163,6 +185,21 @@ void CopyNote::Remove() {
     file_.Close();
     path_.clear();
     platform::SetLastError(error);
+}
+
+void CopyNote::Keep(std::uint64_t sizeNow) {
+    if (file_.IsOpen() && sizeNow != size_) {
+        // Written over from its start and cut after, never emptied first: a write that fails
+        // leaves the note as it was.
+        const std::string text = CopyNoteText(copy_, sizeNow);
+        if (!platform::SeekTo(file_, 0) ||
+            !platform::WriteToFile(file_, text.data(), text.size()) ||
+            !platform::TruncateFile(file_, text.size())) {
+            runlog::LogFailure(L"noting the size the copy has now in " + runlog::Quoted(path_),
+                               platform::LastError());
+        }
+    }
+    Keep();
 }
 
 void CopyNote::Keep() {

@@ -14,8 +14,27 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace payload {
+
+// What a note says of its copy.
+struct NotedCopy {
+    platform::FileId id;
+    std::uint64_t size = 0;
+    // Written by an earlier pack, which noted the 32-bit volume serial and 64-bit file index of
+    // GetFileInformationByHandle, and no high half of the id.
+    bool byEarlierPack = false;
+};
+
+// A note's text for the copy `id` of `size` bytes, as Write puts it in the note.
+std::string CopyNoteText(const platform::FileId& id, std::uint64_t size);
+// Reads the text of a note, this pack's or an earlier pack's; every number the writer can write
+// (up to 2^64-1) reads back. False for anything else.
+bool ReadCopyNote(std::string_view text, NotedCopy& noted);
+// Whether the file known as `found` (IdentifyFile) is the copy the note names. An earlier pack's
+// note is matched on what it knew: the low 32 bits of the volume's serial, and a 64-bit index.
+bool IsNotedCopy(const NotedCopy& noted, const platform::FileId& found);
 
 class CopyNote {
   public:
@@ -32,10 +51,15 @@ class CopyNote {
     // Lets go of the note and leaves it: the copy could not be deleted, and the next run of the
     // pack deletes both, as it does after a killed run.
     void Keep();
+    // The same for a copy that stays shorter than noted (a write that failed part way): the note
+    // first takes the size the copy has, so that the next run still knows it for the copy.
+    void Keep(std::uint64_t sizeNow);
 
   private:
     platform::File file_;
     std::wstring path_;
+    platform::FileId copy_;
+    std::uint64_t size_ = 0;
 };
 
 // The note's name for a copy.

@@ -4,6 +4,7 @@
 #include "payload/temp_name.h"
 #include "platform/files.h"
 #include "platform/system.h"
+#include "runlog/run_log.h"
 
 #include <algorithm>
 #include <cstring>
@@ -59,6 +60,36 @@ bool ReadBackAsWritten(platform::File& file, const std::byte* block, std::size_t
         }
     }
     return true;
+}
+
+// After a write that failed: the file goes, and the note with it; a copy that stays keeps its note,
+// so that the next run still removes it.
+void RemovePartialFile(platform::File& file, const std::wstring& path, bool ownCopy,
+                       CopyNote* note) {
+    std::uint64_t sizeNow = 0;
+    const bool sized = platform::FileSize(file, sizeNow);
+    // The run's own copy is deleted through the handle that wrote it, before it is closed: by
+    // name, once closed, its security may refuse this very account, and the name may lead to
+    // another file by then.
+    bool deleted = ownCopy && platform::DeleteOpenFile(file, path);
+    const std::uint32_t error = platform::LastError();
+    file.Close();
+    if (!ownCopy) {
+        deleted = platform::DeleteFileAt(path);
+    } else if (!deleted) {
+        runlog::LogFailure(L"deleting the copy " + runlog::Quoted(path) + L", written in part",
+                           error);
+    }
+    if (note == nullptr) {
+        return;
+    }
+    if (deleted) {
+        note->Remove();
+    } else if (sized) {
+        note->Keep(sizeNow);
+    } else {
+        note->Keep();
+    }
 }
 
 } // namespace
@@ -126,11 +157,7 @@ bool ExtractPatch(std::wstring& path, platform::FileId* written, CopyNote* note)
     }
     if (!complete) {
         const std::uint32_t error = platform::LastError();
-        file.Close();
-        platform::DeleteFileAt(path);
-        if (note != nullptr) {
-            note->Remove();
-        }
+        RemovePartialFile(file, path, ownCopy, note);
         platform::SetLastError(error);
         return false;
     }

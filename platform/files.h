@@ -23,12 +23,15 @@ enum class OpenMode {
     CreateOrTruncate, // an existing file is emptied
     OpenOrCreate,     // keeps existing content; others may read while it is open
     AppendShared,     // keeps existing content; every write goes to the end; other writers may
-                      // have the file open at the same time (see AppendToFile)
+                      // have the file open at the same time (see AppendToFile). A path through
+                      // a link (the file or a folder of it a reparse point, or a file with other
+                      // names) is refused with 681, ERROR_STOPPED_ON_SYMLINK: a run as SYSTEM
+                      // would otherwise create or append to any file a user's link leads to
     CreateNewHeld,    // as CreateNewShared, and the file can be deleted through this handle
     CreateNewOwn,     // a file of the run's own in a shared folder: made new, shared with nobody
                       // while open, read back and deleted through this handle; once closed,
                       // nobody but SYSTEM and Administrators may change it, and its owner may
-                      // read it (its security on Windows). A link is not followed.
+                      // read and delete it (its security on Windows). A link is not followed.
 };
 
 enum class OpenResult { Opened, AlreadyExists, Failed };
@@ -95,8 +98,8 @@ bool AppendToFile(File& file, const void* bytes, std::size_t count);
 bool FileSize(File& file, std::uint64_t& size);
 // True when the open file is a link (a reparse point) rather than a file of its own.
 bool IsLink(File& file);
-// Deletes the file through its handle (opened with OpenFileToDelete or CreateNewHeld); `path`
-// is the name it was opened by. The name goes when the handle is closed.
+// Deletes the file through its handle (opened with OpenFileToDelete, CreateNewHeld or
+// CreateNewOwn); `path` is the name it was opened by. The name goes when the handle is closed.
 bool DeleteOpenFile(File& file, const std::wstring& path);
 bool DeleteFileAt(const std::wstring& path);
 // Deletes the file at `path` only if it is the file `id` names; a name that now leads to another

@@ -23,7 +23,18 @@ struct ProcessEntry {
 // be taken.
 bool ProcessSnapshot(std::vector<ProcessEntry>& processes);
 
-// The session a process runs in (ProcessIdToSessionId). False when it cannot be told.
+struct ProcessSession {
+    std::uint32_t processId = 0;
+    std::uint32_t session = 0;
+};
+// The session of every process the terminal services list (WTSEnumerateProcessesW), which opens
+// none of them: an administrator's list holds every user's processes, another account's may hold
+// only its own. False when no list can be had.
+bool ProcessSessions(std::vector<ProcessSession>& sessions);
+
+// The session a process runs in (ProcessIdToSessionId), asked of the process itself: that takes
+// PROCESS_QUERY_INFORMATION on it, which another user's process grants only SYSTEM. False when it
+// cannot be told.
 bool SessionOfProcess(std::uint32_t processId, std::uint32_t& session);
 
 // Whole-string comparison without regard to case, as the platform's own (lstrcmpiW).
@@ -33,7 +44,8 @@ bool EqualIgnoringCase(const std::wstring& a, const std::wstring& b);
 bool SetThreadLocaleId(std::uint32_t localeId);
 constexpr std::uint32_t kLocaleUserDefault = 1024;
 // The thread's user-interface language (SetThreadUILanguage), which the buttons of Windows' own
-// boxes follow; 0 for the user's own.
+// boxes follow. 0 is not the user's own but the language that best suits a console: the user's
+// is UserDefaultUiLanguage (resources.h).
 void SetThreadUiLanguage(std::uint16_t languageId);
 
 } // namespace platform

@@ -48,6 +48,9 @@ Mutex CreateGlobalMutex(const std::wstring& name, MutexOpening& opening);
 
 enum class OwnerKind {
     SystemOrAdministrators, // made by SYSTEM or an elevated administrator
+    Administrator,          // made by a member of the local Administrators group under its own
+                            // SID: a full token outside UAC (the built-in Administrator on a
+                            // server, or UAC off) owns what it makes so
     ThisAccount,            // made under the account this process runs as
     Other,                  // made by another account: anyone can make a name first
     Unknown,                // the owner cannot be read

@@ -20,6 +20,16 @@ struct WindowStation {
 // might wait for ever, while a box not shown costs only a line of the log.
 WindowStation ProcessWindowStation();
 
+// Since Windows Vista session 0 holds services alone: no person works there, and nobody sees its
+// desktops. Its WinSta0 reports itself visible all the same (an agent that starts a program on
+// winsta0\default in session 0 does, and so does psexec -s -i 0).
+inline constexpr std::uint32_t kServicesSession = 0;
+// Whether a person can see and answer a box shown on `station`: never in session 0, whatever
+// the station's flag says.
+inline bool PersonCanSee(const WindowStation& station) {
+    return station.visible && station.session != kServicesSession;
+}
+
 // The account working in session `session` (WTSQuerySessionInformationW), as DOMAIN\user;
 // empty when nobody is logged on there or it cannot be told.
 std::wstring SessionUserName(std::uint32_t session);

@@ -49,6 +49,15 @@ bool IsOwnFile(File& file) {
                              FromUtf8(std::string_view(target.data(), length))) != 0;
 }
 
+// A file's identity as IdentifyFile tells it.
+FileId IdOf(const struct stat& info) {
+    FileId id;
+    id.volume = static_cast<std::uint64_t>(info.st_dev) ^
+                (std::uint64_t{host::TheSimulation().volumeSerialHigh} << 32);
+    id.index = static_cast<std::uint64_t>(info.st_ino);
+    return id;
+}
+
 // What open() gave, as a file of ours and how the opening went.
 File Owned(int fd, OpenResult& result) {
     if (fd < 0) {
@@ -58,6 +67,43 @@ File Owned(int fd, OpenResult& result) {
     }
     result = OpenResult::Opened;
     return File(fd);
+}
+
+// AppendShared, as Windows' platform opens it: a path through a link is refused (681,
+// ERROR_STOPPED_ON_SYMLINK), and a file made for nothing is deleted again.
+File OpenToAppendWithoutLinks(const std::wstring& path, OpenResult& result) {
+    constexpr std::uint32_t kErrorStoppedOnLink = 681;
+    result = OpenResult::Failed;
+    const std::string name = Utf8(path);
+    for (std::size_t at = name.find('/', 1); at != std::string::npos; at = name.find('/', at + 1)) {
+        struct stat info;
+        if (::lstat(name.substr(0, at).c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+            SetLastError(kErrorStoppedOnLink);
+            return {};
+        }
+    }
+    constexpr int kAppend = O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC;
+    bool made = true;
+    int fd = ::open(name.c_str(), kAppend | O_CREAT | O_EXCL, 0644);
+    if (fd < 0 && errno == EEXIST) {
+        made = false;
+        fd = ::open(name.c_str(), kAppend);
+    }
+    if (fd < 0 && errno == ELOOP) {
+        SetLastError(kErrorStoppedOnLink);
+        return {};
+    }
+    File file = Owned(fd, result);
+    struct stat info;
+    if (file.IsOpen() && ::fstat(fd, &info) == 0 && info.st_nlink > 1) {
+        if (made) {
+            ::unlink(name.c_str());
+        }
+        result = OpenResult::Failed;
+        SetLastError(kErrorStoppedOnLink);
+        return {};
+    }
+    return file;
 }
 
 } // namespace
@@ -83,8 +129,7 @@ File OpenFileForWriting(const std::wstring& path, OpenMode mode, OpenResult& res
         flags = O_RDWR | O_CREAT | O_CLOEXEC;
         break;
     case OpenMode::AppendShared:
-        flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC;
-        break;
+        return OpenToAppendWithoutLinks(path, result);
     case OpenMode::CreateNewHeld:
         flags |= O_EXCL | O_NOFOLLOW;
         break;
@@ -155,8 +200,7 @@ bool IdentifyFile(File& file, FileId& id) {
         SetLastError(WindowsErrorOf(errno));
         return false;
     }
-    id.volume = static_cast<std::uint64_t>(info.st_dev);
-    id.index = static_cast<std::uint64_t>(info.st_ino);
+    id = IdOf(info);
     return true;
 }
 
@@ -251,9 +295,7 @@ bool DeleteFileIfSame(const std::wstring& path, const FileId& id) {
         return false;
     }
     struct stat info;
-    if (::lstat(Utf8(path).c_str(), &info) != 0 || S_ISLNK(info.st_mode) ||
-        static_cast<std::uint64_t>(info.st_dev) != id.volume ||
-        static_cast<std::uint64_t>(info.st_ino) != id.index) {
+    if (::lstat(Utf8(path).c_str(), &info) != 0 || S_ISLNK(info.st_mode) || !(IdOf(info) == id)) {
         SetLastError(2); // ERROR_FILE_NOT_FOUND
         return false;
     }

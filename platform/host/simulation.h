@@ -156,6 +156,15 @@ struct Simulation {
     std::set<std::wstring> machineKeys;
     std::set<std::wstring> machineValuesWithData;
     std::map<std::wstring, std::uint32_t> serviceStartTypes{{L"msiserver", 3}};
+
+    // Windows' boundaries that Wine does not draw, as the simulated machine draws them.
+    // The high half of the volume serial that FileIdInfo gives (GetFileInformationByHandle gives
+    // only the low 32 bits, which is what st_dev stands for).
+    std::uint32_t volumeSerialHigh = 0;
+    // The processes' sessions as WTSEnumerateProcessesW lists them, by process id; the sessions
+    // ProcessIdToSessionId can tell are processSessions. An administrator that may not open
+    // another user's process (only SYSTEM may) still finds it listed here.
+    std::map<std::uint32_t, std::uint32_t> listedSessions;
 };
 
 // The one simulated machine of the process.

@@ -1,5 +1,8 @@
 #include "platform/files.h"
 
+#include "platform/win32/append_without_links.h"
+#include "platform/win32/own_file_security.h"
+
 #include <windows.h>
 
 #include <sddl.h>
@@ -12,12 +15,6 @@ namespace platform {
 const wchar_t kPathSeparator = L'\\';
 
 namespace {
-
-// A file of the run's own in a shared folder (its copy of the patch): protected from inherited
-// entries, SYSTEM and Administrators may do anything, its owner (the account that made it) may
-// read it, and nobody else anything. A process of a lower standing, the same user's unelevated
-// ones included, can change neither its bytes nor its security.
-constexpr wchar_t kOwnFileSecurity[] = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;OW)";
 
 HANDLE AsHandle(std::intptr_t value) {
     return reinterpret_cast<HANDLE>(value);
@@ -71,12 +68,7 @@ File OpenFileForWriting(const std::wstring& path, OpenMode mode, OpenResult& res
         disposition = OPEN_ALWAYS;
         break;
     case OpenMode::AppendShared:
-        // Appending without FILE_WRITE_DATA: Windows puts every write at the end. Read access is
-        // what lets AppendToFile lock.
-        access = GENERIC_READ | FILE_APPEND_DATA | SYNCHRONIZE;
-        share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-        disposition = OPEN_ALWAYS;
-        break;
+        return win32::OpenToAppendWithoutLinks(path, result);
     case OpenMode::CreateNewHeld:
         access = GENERIC_WRITE | DELETE;
         share = FILE_SHARE_READ;
@@ -94,8 +86,8 @@ File OpenFileForWriting(const std::wstring& path, OpenMode mode, OpenResult& res
     PSECURITY_DESCRIPTOR own = nullptr;
     SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};
     if (mode == OpenMode::CreateNewOwn) {
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kOwnFileSecurity, SDDL_REVISION_1,
-                                                                  &own, nullptr)) {
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(win32::kOwnFileSecurity,
+                                                                  SDDL_REVISION_1, &own, nullptr)) {
             result = OpenResult::Failed;
             return {};
         }
@@ -159,9 +151,14 @@ bool IdentifyFile(File& file, FileId& id) {
         id.volume = full.VolumeSerialNumber;
         std::memcpy(&id.index, full.FileId.Identifier, sizeof id.index);
         std::memcpy(&id.indexHigh, full.FileId.Identifier + sizeof id.index, sizeof id.indexHigh);
-        return true;
+        // A file system without 128-bit ids answers an id of zero, which is to be ignored: taken
+        // for an identity, it would make every file on the volume the same file.
+        if ((id.index | id.indexHigh) != 0) {
+            return true;
+        }
     }
-    // Before Windows 8 and Server 2012, and on file systems that answer no 128-bit id.
+    // Before Windows 8 and Server 2012, and on file systems that have no 128-bit id. The volume's
+    // serial is then its low 32 bits.
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(AsHandle(file.Handle()), &info)) {
         return false;

@@ -1,16 +1,17 @@
 #include "platform/win32/msi_library.h"
 
+#include "platform/win32/system_library.h"
+
 namespace platform::win32 {
 namespace {
 
 template <typename Function> bool Resolve(HMODULE module, const char* name, Function& function) {
-    // Through void*: GetProcAddress's own type is a function of no arguments.
-    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    function = EntryPoint<Function>(module, name);
     return function != nullptr;
 }
 
 bool Load(MsiLibrary& library) {
-    HMODULE module = LoadLibraryExW(L"msi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    HMODULE module = SystemLibrary(L"msi.dll");
     if (module == nullptr) {
         return false;
     }

@@ -1,11 +1,13 @@
 #include "platform/process.h"
 
 #include "platform/win32/module.h"
+#include "platform/win32/system_library.h"
 
 #include <windows.h>
 
 #include <shellapi.h>
 #include <tlhelp32.h>
+#include <wtsapi32.h>
 
 namespace platform {
 
@@ -39,6 +41,30 @@ bool ProcessSnapshot(std::vector<ProcessEntry>& processes) {
         entry.dwSize = sizeof entry;
     }
     CloseHandle(snapshot);
+    return true;
+}
+
+bool ProcessSessions(std::vector<ProcessSession>& sessions) {
+    static const HMODULE terminalServices = win32::SystemLibrary(L"wtsapi32.dll");
+    static const auto enumerate = win32::EntryPoint<decltype(&::WTSEnumerateProcessesW)>(
+        terminalServices, "WTSEnumerateProcessesW");
+    static const auto release =
+        win32::EntryPoint<decltype(&::WTSFreeMemory)>(terminalServices, "WTSFreeMemory");
+    if (enumerate == nullptr || release == nullptr) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return false;
+    }
+    // WTS_CURRENT_SERVER_HANDLE; the reserved value 0 and version 1, as the call requires.
+    WTS_PROCESS_INFOW* listed = nullptr;
+    DWORD count = 0;
+    if (!enumerate(WTS_CURRENT_SERVER_HANDLE, 0, 1, &listed, &count)) {
+        return false;
+    }
+    sessions.clear();
+    for (DWORD i = 0; i < count; ++i) {
+        sessions.push_back({listed[i].ProcessId, listed[i].SessionId});
+    }
+    release(listed);
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/sync.h"
 
+#include "platform/win32/administrators.h"
+
 #include <windows.h>
 
 #include <aclapi.h>
@@ -121,8 +123,11 @@ ObjectOwner OwnerOf(const Mutex& mutex) {
     if (IsWellKnownSid(owner, WinLocalSystemSid) ||
         IsWellKnownSid(owner, WinBuiltinAdministratorsSid)) {
         found.kind = OwnerKind::SystemOrAdministrators;
+    } else if (IsThisAccount(owner)) {
+        found.kind = OwnerKind::ThisAccount;
     } else {
-        found.kind = IsThisAccount(owner) ? OwnerKind::ThisAccount : OwnerKind::Other;
+        found.kind =
+            win32::IsLocalAdministrator(owner) ? OwnerKind::Administrator : OwnerKind::Other;
     }
     LocalFree(descriptor);
     return found;

@@ -1,5 +1,7 @@
 #include "platform/ui.h"
 
+#include "platform/win32/system_library.h"
+
 #include <windows.h>
 
 namespace platform {
@@ -18,19 +20,9 @@ constexpr int kSessionDomainName = 7; // WTSDomainName
 // WTS_CURRENT_SERVER_HANDLE: the machine the process runs on.
 const HANDLE kThisServer = nullptr;
 
-// wtsapi32.dll, from the system folder only: it is not one of the DLLs Windows always takes from
-// there, and a pack is run from download folders.
-HMODULE TerminalServices() {
-    static const HMODULE module =
-        LoadLibraryExW(L"wtsapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    return module;
-}
-
 template <typename Function> Function Entry(const char* name) {
-    // Through void*: GetProcAddress's own type is a function of no arguments.
-    return TerminalServices() == nullptr ? nullptr
-                                         : reinterpret_cast<Function>(reinterpret_cast<void*>(
-                                               GetProcAddress(TerminalServices(), name)));
+    static const HMODULE terminalServices = win32::SystemLibrary(L"wtsapi32.dll");
+    return win32::EntryPoint<Function>(terminalServices, name);
 }
 
 std::wstring SessionText(DWORD session, int infoClass) {

@@ -1,14 +1,19 @@
 // What a run deployed as SYSTEM relies on, through the real platform calls: where its windows
 // would appear, and the security of the mutex that keeps runs of the pack apart.
+#include "platform/process.h"
 #include "platform/sync.h"
 #include "platform/system.h"
 #include "platform/ui.h"
+#include "platform/win32/administrators.h"
 
 #include <windows.h>
 
 #include <aclapi.h>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -19,6 +24,41 @@ TEST(Win32Deployment, AProgramStartedByAPersonIsOnTheirVisibleStation) {
     DWORD session = 0;
     ASSERT_TRUE(ProcessIdToSessionId(GetCurrentProcessId(), &session));
     EXPECT_EQ(station.session, session);
+}
+
+TEST(Win32Deployment, TheTerminalServicesListEveryProcessWithItsSession) {
+    std::vector<platform::ProcessSession> listed;
+    ASSERT_TRUE(platform::ProcessSessions(listed));
+    std::vector<platform::ProcessEntry> running;
+    ASSERT_TRUE(platform::ProcessSnapshot(running));
+    EXPECT_GT(listed.size(), 1u) << "more than this process";
+    for (const platform::ProcessEntry& process : running) {
+        std::uint32_t session = 0;
+        if (!platform::SessionOfProcess(process.processId, session)) {
+            continue;
+        }
+        const auto found = std::find_if(listed.begin(), listed.end(), [&](const auto& entry) {
+            return entry.processId == process.processId;
+        });
+        ASSERT_NE(found, listed.end()) << process.processId;
+        EXPECT_EQ(found->session, session) << process.processId;
+    }
+}
+
+// An administrator outside UAC owns what it makes by its own SID; Wine's user is one.
+TEST(Win32Deployment, AnAdministratorsOwnAccountIsKnownForOne) {
+    HANDLE token = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    std::vector<std::byte> user(512);
+    DWORD size = 0;
+    ASSERT_TRUE(GetTokenInformation(token, TokenUser, user.data(), user.size(), &size));
+    CloseHandle(token);
+    EXPECT_TRUE(platform::win32::IsLocalAdministrator(
+        reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid));
+    BYTE everyone[SECURITY_MAX_SID_SIZE] = {};
+    DWORD everyoneSize = sizeof everyone;
+    ASSERT_TRUE(CreateWellKnownSid(WinWorldSid, nullptr, everyone, &everyoneSize));
+    EXPECT_FALSE(platform::win32::IsLocalAdministrator(everyone)) << "a group, not an account";
 }
 
 // The runner sets the prefix to Windows 10, which Windows (and Wine) shows only to a program

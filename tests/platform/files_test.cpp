@@ -3,7 +3,12 @@
 #include "payload/temp_name.h"
 #include "platform/files.h"
 
+#include "platform/win32/append_without_links.h"
+#include "platform/win32/own_file_security.h"
+
 #include <windows.h>
+
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 #include <string>
@@ -149,6 +154,90 @@ TEST_F(Win32Files, AFileIsKnownByItsIdentityThroughAnyHandle) {
     EXPECT_EQ(first, again);
     EXPECT_FALSE(first == other);
     EXPECT_NE(first.index | first.indexHigh, 0u);
+}
+
+// Every folder of a /log path is checked for a link, from below the root down; Wine 8 shows no
+// reparse point through a handle (a Unix symlink is followed, and mklink fails), so what is
+// checked is seen here.
+TEST(Win32LogPath, EveryFolderBelowTheRootIsChecked) {
+    using Folders = std::vector<std::wstring>;
+    const struct {
+        const wchar_t* path;
+        Folders folders;
+    } rows[] = {
+        {L"C:\\sp.log", {}},
+        {L"C:\\Windows\\Logs\\sp.log", {L"C:\\Windows", L"C:\\Windows\\Logs"}},
+        {L"C:\\a\\\\b\\sp.log", {L"C:\\a", L"C:\\a\\\\b"}},
+        {L"\\\\server\\share\\logs\\sp.log", {L"\\\\server\\share\\logs"}},
+        {L"\\\\?\\C:\\logs\\sp.log", {L"\\\\?\\C:\\logs"}},
+        {L"\\\\?\\UNC\\server\\share\\logs\\sp.log", {L"\\\\?\\UNC\\server\\share\\logs"}},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(platform::win32::FoldersOf(row.path), row.folders) << platform::Utf8(row.path);
+    }
+}
+
+TEST_F(Win32Files, ALogIsAppendedToUnlessItHasAnotherName) {
+    const std::wstring path = dir_ + L"\\sp.log";
+    platform::OpenResult result;
+    for (const char* line : {"one\r\n", "two\r\n"}) {
+        platform::File log =
+            platform::OpenFileForWriting(path, platform::OpenMode::AppendShared, result);
+        ASSERT_EQ(result, platform::OpenResult::Opened);
+        ASSERT_TRUE(platform::AppendToFile(log, line, 5));
+    }
+    EXPECT_EQ(SizeOf(path), 10u);
+    // A second name for a file elsewhere (say, one of the system's), planted where the log goes.
+    const std::wstring planted = dir_ + L"\\planted.log";
+    ASSERT_TRUE(CreateHardLinkW(planted.c_str(), path.c_str(), nullptr));
+    EXPECT_FALSE(
+        platform::OpenFileForWriting(planted, platform::OpenMode::AppendShared, result).IsOpen());
+    EXPECT_EQ(GetLastError(), 681u) << "ERROR_STOPPED_ON_SYMLINK";
+    EXPECT_FALSE(
+        platform::OpenFileForWriting(path, platform::OpenMode::AppendShared, result).IsOpen());
+    EXPECT_EQ(SizeOf(path), 10u);
+    // A folder is refused as ever, with the reason Windows gives.
+    EXPECT_FALSE(
+        platform::OpenFileForWriting(dir_, platform::OpenMode::AppendShared, result).IsOpen());
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+}
+
+// Wine neither keeps nor enforces the security a file is made with: what Windows would let each
+// account do is read from the descriptor the platform makes the copy with, as Windows parses it.
+TEST(Win32OwnFile, ItsOwnerMayReadAndDeleteItAndChangeNothing) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        platform::win32::kOwnFileSecurity, SDDL_REVISION_1, &descriptor, nullptr));
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
+    EXPECT_NE(control & SE_DACL_PROTECTED, 0) << "nothing inherited from the folder";
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
+    ASSERT_TRUE(present && dacl != nullptr);
+    const struct {
+        WELL_KNOWN_SID_TYPE who;
+        ACCESS_MASK rights;
+    } expected[] = {
+        {WinLocalSystemSid, FILE_ALL_ACCESS},
+        {WinBuiltinAdministratorsSid, FILE_ALL_ACCESS},
+        // Its owner, in place of the owner's implicit rights: no WRITE_DAC, and DELETE, without
+        // which a run that is not elevated could not delete its copy in a folder such as C:\Temp.
+        {WinCreatorOwnerRightsSid, FILE_GENERIC_READ | DELETE},
+    };
+    ASSERT_EQ(dacl->AceCount, std::size(expected));
+    for (WORD index = 0; index < dacl->AceCount; ++index) {
+        void* entry = nullptr;
+        ASSERT_TRUE(GetAce(dacl, index, &entry));
+        const auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
+        EXPECT_EQ(allowed->Header.AceType, ACCESS_ALLOWED_ACE_TYPE) << index;
+        EXPECT_TRUE(IsWellKnownSid(const_cast<DWORD*>(&allowed->SidStart), expected[index].who))
+            << index;
+        EXPECT_EQ(allowed->Mask, expected[index].rights) << index;
+    }
+    LocalFree(descriptor);
 }
 
 TEST_F(Win32Files, ATemporaryDirectoryTooLongFails) {

@@ -116,6 +116,16 @@ TEST_F(BusyWaits, AMutexThatRefusesFullAccessIsWaitedOnAndASquattedOneGoneAround
               std::string::npos);
     EXPECT_EQ(TheSimulation().mutexes[kPackMutex].ownedByUs, 0) << "let go of at the end";
 
+    // Made by an administrator outside UAC (the built-in Administrator on a server, UAC off),
+    // which owns what it makes by its own SID: a run of the pack, waited for.
+    install::ProductList().clear();
+    HeldFor(kPackMutex, 90);
+    TheSimulation().mutexes[kPackMutex].refusesFullAccess = false;
+    TheSimulation().mutexes[kPackMutex].owner = {platform::OwnerKind::Administrator,
+                                                 L"S-1-5-21-9-9-9-500"};
+    EXPECT_EQ(Run(), 90u);
+    EXPECT_EQ(result_.exitCode, 0u);
+
     // Made first, and held for good, by a user's program: an elevated run does not wait for it.
     install::ProductList().clear();
     HeldFor(kPackMutex, SimulatedMutex::kNever);
@@ -124,7 +134,7 @@ TEST_F(BusyWaits, AMutexThatRefusesFullAccessIsWaitedOnAndASquattedOneGoneAround
                                                  L"S-1-5-21-9-9-9-1002"};
     EXPECT_EQ(Run(), 0u);
     EXPECT_EQ(result_.exitCode, 0u);
-    EXPECT_EQ(TheSimulation().configureCalls.size(), 2u);
+    EXPECT_EQ(TheSimulation().configureCalls.size(), 3u) << "one a run";
     EXPECT_NE(Log().find("was made by another account, S-1-5-21-9-9-9-1002, not by a run of this "
                          "pack"),
               std::string::npos);

@@ -504,10 +504,16 @@ TEST_F(Installation, AnEmptyLanguageMeansTheUsersAndARefusedOneChangesNothing) {
     install::ProductList().clear();
     TheSimulation().shownBoxes.clear();
     TheSimulation().products.erase(kB);
+    TheSimulation().configureCalls.clear();
     TheSimulation().products[kA] = Product(L"8.1.0.4", L"");
     install::RunInstall();
     ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u);
     EXPECT_EQ(TheSimulation().shownBoxes[0].text, Catalogue(301, 1036));
+    // The buttons in the user's language too, not in the one that suits a console (0); the
+    // locale the user's default (LOCALE_USER_DEFAULT), never LCID 0.
+    EXPECT_EQ(TheSimulation().shownBoxes[0].uiLanguage, 1036);
+    ASSERT_EQ(TheSimulation().configureCalls.size(), 1u);
+    EXPECT_EQ(TheSimulation().configureCalls[0].threadLocale, 1024u);
 }
 
 } // namespace

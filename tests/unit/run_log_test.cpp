@@ -126,6 +126,12 @@ TEST_F(RunLog, QuietRunsLogTheBoxesTheyDidNotShowAndAGivenLogIsAppended) {
 TEST_F(RunLog, APlaceThatCannotBeUsedSendsTheLogToTheDefaultPlaceWhichSaysWhy) {
     fs::create_directory(scratch_ / "folder");
     const std::string tooLong = (scratch_ / std::string(300, 'x')).string() + ".log";
+    // Links a user may plant for a run as SYSTEM: to a folder, to a file, and a second name.
+    fs::create_directory(scratch_ / "system");
+    std::ofstream(scratch_ / "system" / "victim") << "keep";
+    fs::create_directory_symlink(scratch_ / "system", scratch_ / "junction");
+    fs::create_symlink(scratch_ / "system" / "victim", scratch_ / "linked.log");
+    fs::create_hard_link(scratch_ / "system" / "victim", scratch_ / "hard.log");
     const struct {
         std::string asked;
         const char* error;
@@ -133,6 +139,10 @@ TEST_F(RunLog, APlaceThatCannotBeUsedSendsTheLogToTheDefaultPlaceWhichSaysWhy) {
         {(scratch_ / "missing" / "run.log").string(), "(error 3)"},
         {(scratch_ / "folder").string(), "(error 31)"}, // EISDIR; Windows answers 5
         {tooLong, "(error 206)"},
+        {(scratch_ / "junction" / "new.log").string(), "(error 681)"},
+        {(scratch_ / "junction" / "victim").string(), "(error 681)"},
+        {(scratch_ / "linked.log").string(), "(error 681)"},
+        {(scratch_ / "hard.log").string(), "(error 681)"},
     };
     for (const auto& row : rows) {
         for (const fs::path& log : DefaultLogs()) {
@@ -148,6 +158,8 @@ TEST_F(RunLog, APlaceThatCannotBeUsedSendsTheLogToTheDefaultPlaceWhichSaysWhy) {
                              row.error + ": it is here instead");
         EXPECT_EQ(TheSimulation().installerLogs.size(), 1u) << "Windows Installer's log beside it";
     }
+    EXPECT_EQ(Read(scratch_ / "system" / "victim"), "keep") << "nothing appended through a link";
+    EXPECT_FALSE(fs::exists(scratch_ / "system" / "new.log")) << "nor made";
     // An /e job without /log keeps none.
     for (const fs::path& log : DefaultLogs()) {
         fs::remove(log);

@@ -81,12 +81,36 @@ TEST_F(UnseenStation, NoBoxIsShownTheLogHasThemAndTheInstallerShowsNoDialog) {
         << Log();
 
     // Where a person can see, a quiet run still gives Windows Installer its basic interface.
-    TheSimulation().station.visible = true;
+    TheSimulation().station = {L"WinSta0", true, 1};
     TheSimulation().configureCalls.clear();
     install::ProductList().clear();
     Run({L"/q"});
     ASSERT_EQ(TheSimulation().configureCalls.size(), 1u);
     EXPECT_EQ(TheSimulation().configureCalls[0].uiLevel, 0x23u);
+}
+
+TEST_F(UnseenStation, Session0sWinSta0IsSeenByNobodyWhateverItsFlagSays) {
+    // An agent that starts the pack on winsta0\\default in session 0, or psexec -s -i 0.
+    TheSimulation().station = {L"WinSta0", true, 0};
+    TheSimulation().processes = {{100, L"corvath.exe"}};
+    TheSimulation().processSessions = {{100, 2}};
+    TheSimulation().sessionReplies = {{true, kIdRetry}};
+    TheSimulation().afterSnapshot = [](platform::host::Simulation& machine) {
+        machine.processes.clear(); // closed once asked
+    };
+    EXPECT_EQ(Run({}), 0);
+    ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u);
+    EXPECT_EQ(TheSimulation().shownBoxes[0].session, 2u) << "sent to Corvath's session, not shown";
+    ASSERT_EQ(TheSimulation().configureCalls.size(), 1u);
+    EXPECT_EQ(TheSimulation().configureCalls[0].uiLevel, 2u) << "INSTALLUILEVEL_NONE";
+    const std::string log = Log();
+    EXPECT_NE(log.find("window station \"WinSta0\", session 0: visible, but in session 0, where "
+                       "no person works, so nobody can answer a box here"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("erfolgreich installiert.\"; not shown: nobody can see this window station"),
+              std::string::npos)
+        << log;
 }
 
 TEST_F(UnseenStation, ThePersonWithCorvathOpenIsAskedForAtMostFiveMinutes) {
@@ -95,8 +119,9 @@ TEST_F(UnseenStation, ThePersonWithCorvathOpenIsAskedForAtMostFiveMinutes) {
         std::map<std::uint32_t, std::uint32_t> sessions; // of process 100 and 200
         std::deque<SessionReply> replies;
         int exitCode;
-        std::vector<std::uint32_t> asked; // the sessions sent a box, in order
-        std::uint64_t seconds;            // the run's time on the simulated clock
+        std::vector<std::uint32_t> asked;                   // the sessions sent a box, in order
+        std::uint64_t seconds;                              // the run's time on the simulated clock
+        std::map<std::uint32_t, std::uint32_t> listed = {}; // WTSEnumerateProcessesW's sessions
     };
     const Row rows[] = {
         {"Retry, then closed", {{100, 2}}, {{true, kIdRetry}}, 0, {2}, 0},
@@ -111,6 +136,8 @@ TEST_F(UnseenStation, ThePersonWithCorvathOpenIsAskedForAtMostFiveMinutes) {
         {"only in session 0", {{100, 0}}, {}, 1602, {}, 0},
         {"the session cannot be told", {}, {}, 1602, {}, 0},
         {"the send fails", {{100, 2}}, {{false, 1}}, 1602, {2}, 0},
+        // A run that may not open another user's process (not SYSTEM) finds it in the list.
+        {"only the list tells", {}, {{true, kIdRetry}}, 0, {2}, 0, {{100, 2}}},
     };
     for (const Row& row : rows) {
         install::ProductList().clear();
@@ -121,6 +148,7 @@ TEST_F(UnseenStation, ThePersonWithCorvathOpenIsAskedForAtMostFiveMinutes) {
             TheSimulation().processes.push_back({200, L"corvath.exe"});
         }
         TheSimulation().processSessions = row.sessions;
+        TheSimulation().listedSessions = row.listed;
         TheSimulation().sessionReplies = row.replies;
         TheSimulation().snapshotsTaken = 0;
         TheSimulation().afterSnapshot = [](platform::host::Simulation& machine) {

@@ -25,3 +25,13 @@ run_pack_exe 'C:\Downloads\corvath-sp.exe' planted
 assert_contains "$(cut -f1 <<<"$BOXES")" "could not be located" "307: no product installed"
 assert_not_contains "$BOXES" "PLANTED" "nothing from the stand-in"
 assert_eq $((1642 & 255)) "$LAST_RC" "exit code 1642 (low byte)"
+
+begin_case "the pack imports nothing Windows 7 lacks without KB2533623"
+# A program that imports SetDefaultDllDirectories does not start there at all; the pack looks it
+# up when it runs, and loads by full path where it is missing.
+objdump=$(command -v x86_64-w64-mingw32-objdump) || die "x86_64-w64-mingw32-objdump is needed"
+imports=$("$objdump" -p "$CORVATH_SP_EXE" | sed -n '/The Import Tables/,$p')
+assert_contains "$imports" "DLL Name: KERNEL32.dll" "the import table was read"
+for entry in SetDefaultDllDirectories AddDllDirectory RemoveDllDirectory; do
+    assert_not_contains "$imports" " $entry" "$entry is not imported"
+done

@@ -87,6 +87,21 @@ assert_contains "$(head -n 1 "$(newest_log)")" \
     'the run log cannot go where /log asks, "C:\missing\sp.log" (error 3, ' "the default log says why"
 assert_eq "" "$(find "$WINEPREFIX/drive_c" -name 'sp*.log')" "nothing made where /log asked"
 
+begin_case "/log naming a second name of another file: refused, the log in the default place"
+# Wine 8 shows no reparse point through a handle (a Unix symlink is followed, mklink fails); a hard
+# link it shows, and a run as SYSTEM must not append to what it names either.
+restore_prefix run-log-de
+TEMP_DIR=$(prefix_temp_dir)
+rm -f "$TEMP_DIR"/corvath-sp-*.log
+victim="$WINEPREFIX/drive_c/windows/victim.ini"
+printf 'keep\r\n' >"$victim"
+ln "$victim" "$WINEPREFIX/drive_c/planted.log"
+run_pack hard-link /q /log 'C:\planted.log'
+assert_eq 0 "$LAST_RC" "exit code 0: the run goes on"
+assert_contains "$(head -n 1 "$(newest_log)")" \
+    'the run log cannot go where /log asks, "C:\planted.log" (error 681' "the default log says why"
+assert_eq "keep" "$(tr -d '\r' <"$victim")" "nothing appended to the file it names"
+
 begin_case "/norestart and a product whose patching asks for a restart: 301, exit 3010, no restart"
 restore_prefix run-log-de
 msi_install "$(sample_file corvath-restart.msi)"
