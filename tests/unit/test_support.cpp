@@ -5,6 +5,7 @@
 #include "payload/resource_store.h"
 #include "payload/temp_name.h"
 #include "platform/host/simulation.h"
+#include "runlog/run_log.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -20,6 +21,7 @@ void FreshProcess::SetUp() {
     messages::SetBoxesSeen(true);
     messages::CurrentProductName().clear();
     install::ProductList().clear();
+    runlog::SetLogStyle(runlog::LogStyle::Text);
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     // Not temp_directory_path(): it follows TMP, which the tests point elsewhere.
     const char* base = std::getenv("TMPDIR");
