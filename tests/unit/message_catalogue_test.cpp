@@ -127,7 +127,7 @@ TEST(MessageCatalogue, NoLanguageCarriesTheEnglishText) {
 
 TEST(MessageCatalogue, EveryLanguageListsEverySwitchInItsHelp) {
     // Translated around the switches, never the switches: a line each, in the English order.
-    const std::wstring switches[] = {L"/q ", L"/norestart ", L"/log ",       L"/e ",
+    const std::wstring switches[] = {L"/q ", L"/norestart ", L"/log ",       L"/logstyle ", L"/e ",
                                      L"/p ", L"/i ",         L"/uninstall ", L"/? "};
     for (const auto& [language, tag] : kLanguages) {
         std::wstring text;
