@@ -1,5 +1,7 @@
 #include "install/busy_waits.h"
 
+#include <algorithm>
+
 #include "platform/files.h"
 #include "platform/system.h"
 #include "runlog/run_log.h"
@@ -66,12 +68,27 @@ bool IsSquatted(const platform::Mutex& mutex) {
 
 } // namespace
 
+namespace {
+
+std::uint32_t MillisecondsUntil(std::uint64_t deadline) {
+    const std::uint64_t now = platform::MonotonicMicroseconds();
+    return now >= deadline ? 0 : static_cast<std::uint32_t>((deadline - now) / 1000);
+}
+
+} // namespace
+
 WaitBudget::WaitBudget()
-    : deadline_(platform::MonotonicMicroseconds() + std::uint64_t{kBusyWaitMilliseconds} * 1000) {}
+    : busyDeadline_(platform::MonotonicMicroseconds() +
+                    std::uint64_t{kBusyWaitMilliseconds} * 1000),
+      runDeadline_(platform::MonotonicMicroseconds() +
+                   std::uint64_t{kRunBoundMilliseconds} * 1000) {}
 
 std::uint32_t WaitBudget::LeftMilliseconds() const {
-    const std::uint64_t now = platform::MonotonicMicroseconds();
-    return now >= deadline_ ? 0 : static_cast<std::uint32_t>((deadline_ - now) / 1000);
+    return std::min(MillisecondsUntil(busyDeadline_), MillisecondsUntil(runDeadline_));
+}
+
+std::uint32_t WaitBudget::RunLeftMilliseconds() const {
+    return MillisecondsUntil(runDeadline_);
 }
 
 PackRunLock::~PackRunLock() {

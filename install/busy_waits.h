@@ -13,16 +13,26 @@ namespace install {
 
 // How long a run waits for other installations, in all.
 constexpr std::uint32_t kBusyWaitMilliseconds = 10 * 60 * 1000;
+// How long a run may spend waiting in all: for other installations, and for the person asked to
+// close Corvath, however often they answer Retry. Intune ends an installation after 60 minutes
+// by default, and a run it kills reports nothing: a run that stops at 50 leaves Windows Installer
+// 10 of them for its own work, and ends with 1618, which Intune and ConfigMgr retry.
+constexpr std::uint32_t kRunBoundMilliseconds = 50 * 60 * 1000;
 
 // The time left of a run's waiting, counted from its start on a clock that the time of day does
-// not move.
+// not move: for other installations, at most kBusyWaitMilliseconds, and for anything the run
+// waits on, at most kRunBoundMilliseconds.
 class WaitBudget {
   public:
     WaitBudget();
+    // What is left for other installations.
     std::uint32_t LeftMilliseconds() const;
+    // What is left of the run's bound.
+    std::uint32_t RunLeftMilliseconds() const;
 
   private:
-    std::uint64_t deadline_;
+    std::uint64_t busyDeadline_;
+    std::uint64_t runDeadline_;
 };
 
 // One run of a pack at a time: the mutex of the pack's patch code, held from before extraction to

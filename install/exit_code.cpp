@@ -18,6 +18,8 @@ constexpr Rule kRules[] = {
     {&RunTally::refusedByPolicy, kExitPatchRefusedByPolicy,
      L"a Windows Installer policy forbids applying the patch",
      L"a Windows Installer policy forbids removing the patch", kExitRemovalRefusedByPolicy},
+    {&RunTally::outOfTime, kExitAlreadyRunning,
+     L"the run's bound of 50 minutes for waiting ran out: try again later"},
     {&RunTally::anotherRunKeptOn, kExitAlreadyRunning,
      L"another run of this service pack was still going when this one stopped waiting"},
     {&RunTally::noTargetInstalled, kExitPatchTargetMissing, L"no target product is installed"},
@@ -28,8 +30,10 @@ constexpr Rule kRules[] = {
      L"the patch was removed; a restart was started"},
     {&RunTally::rebootRequired, kExitRebootRequired, L"the patch was applied; a restart is needed",
      L"the patch was removed; a restart is needed"},
-    {&RunTally::cancelled, kExitUserCancelled,
-     L"the running-program dialog was cancelled, or nobody answered it or could be asked"},
+    {&RunTally::cancelled, kExitUserCancelled, L"the person asked to close Corvath pressed Cancel"},
+    {&RunTally::unanswered, kExitAlreadyRunning,
+     L"Corvath runs and nobody answered the request to close it, or nobody could be asked: try "
+     L"again later"},
     {&RunTally::ownWorkFailed, kExitFailure, L"the pack's own work failed"},
 };
 

@@ -20,7 +20,10 @@ constexpr std::uint32_t kExitRebootRequired = 3010;          // ERROR_SUCCESS_RE
 struct RunTally {
     std::uint32_t firstFailedResult = 0; // the first product's installer failure, 0 if none
     bool ownWorkFailed = false;          // extraction, entries 700/900, the summary, a job switch
-    bool cancelled = false;              // the running-program dialog: cancelled, or unanswered
+    bool cancelled = false;              // the running-program dialog: the person pressed Cancel
+    bool unanswered = false; // nobody answered it in time, nobody could be asked, or it could not
+                             // be shown: try again later
+    bool outOfTime = false;  // the run's bound ran out while it waited
     bool noTargetInstalled = false;
     bool notApplicable = false;    // some product got 308
     bool rebootInitiated = false;  // an application returned 1641

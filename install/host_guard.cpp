@@ -16,6 +16,7 @@ namespace install {
 namespace {
 
 constexpr wchar_t kProgramList[] = L"Corvath\n";
+constexpr int kIdCancel = 2;
 constexpr int kIdRetry = 4;
 constexpr std::size_t kFormatSlack = 512;
 
@@ -74,25 +75,65 @@ std::vector<SessionToAsk> SessionsToAsk(const std::vector<std::uint32_t>& proces
     return sessions;
 }
 
-// From a station nobody sees: asks the person in each session where the host program runs.
-// True when every one of them answered Retry.
-bool AskSessions(const std::vector<std::uint32_t>& processes, const std::wstring& text,
-                 const std::wstring& caption) {
+// What one round of asking came to: every person asked answered Retry, someone pressed Cancel,
+// or nobody answered.
+GuardOutcome OutcomeOf(int answer) {
+    return answer == kIdRetry    ? GuardOutcome::Closed
+           : answer == kIdCancel ? GuardOutcome::Cancelled
+                                 : GuardOutcome::Unanswered;
+}
+
+// From a station nobody sees: asks the person in each session where the host program runs, each
+// box waiting at most kAskSessionSeconds and no longer than the run has left. Closed (look
+// again) when every one of them answered Retry; Cancelled when any pressed Cancel.
+GuardOutcome AskSessions(const std::vector<std::uint32_t>& processes, const std::wstring& text,
+                         const std::wstring& caption, const WaitBudget& budget) {
     const std::vector<SessionToAsk> sessions = SessionsToAsk(processes);
     if (sessions.empty()) {
         runlog::Log(std::wstring(L"nobody can be asked to close ") + kHostProgramImage +
-                    L": it runs in no session where a person works");
-        return false;
+                        L": it runs in no session where a person works",
+                    runlog::Severity::Warning);
+        return GuardOutcome::Unanswered;
     }
-    return std::all_of(sessions.begin(), sessions.end(), [&](const SessionToAsk& asked) {
+    GuardOutcome outcome = GuardOutcome::Closed;
+    for (const SessionToAsk& asked : sessions) {
+        const std::uint32_t seconds =
+            std::min(kAskSessionSeconds, budget.RunLeftMilliseconds() / 1000);
+        if (seconds == 0) {
+            return GuardOutcome::OutOfTime;
+        }
         const std::wstring user = platform::SessionUserName(asked.session);
         runlog::Log(L"asking " + (user.empty() ? std::wstring(L"the person") : user) +
                     L" in session " + std::to_wstring(asked.session) + L", where " +
                     kHostProgramImage + L" runs as process " + std::to_wstring(asked.process) +
                     L", to close it");
-        return messages::SendBox(L"running programs", asked.session, text, caption,
-                                 messages::Box::RetryCancel, kAskSessionSeconds) == kIdRetry;
-    });
+        const GuardOutcome answered =
+            OutcomeOf(messages::SendBox(L"running programs", asked.session, text, caption,
+                                        messages::Box::RetryCancel, seconds));
+        // A person's Cancel decides; otherwise nobody answering keeps the run from going on.
+        if (answered == GuardOutcome::Cancelled) {
+            return answered;
+        }
+        if (answered != GuardOutcome::Closed) {
+            outcome = answered;
+        }
+    }
+    return outcome;
+}
+
+const wchar_t* OutcomeText(GuardOutcome outcome) {
+    switch (outcome) {
+    case GuardOutcome::Closed:
+        return L"closed";
+    case GuardOutcome::Cancelled:
+        return L"the person asked pressed Cancel: the run is cancelled (1602)";
+    case GuardOutcome::Unanswered:
+        return L"nobody answered, or nobody could be asked: the run ends for a later try (1618)";
+    case GuardOutcome::OutOfTime:
+        return L"the run's bound for waiting ran out with the question open: the run ends for a "
+               L"later try (1618)";
+    }
+    return L"";
 }
 
 } // namespace
@@ -115,7 +156,7 @@ bool IsProcessRunning(const std::wstring& imageName) {
     return !RunningProcesses(imageName).empty();
 }
 
-bool WaitForHostProgramClosed() {
+GuardOutcome WaitForHostProgramClosed(const WaitBudget& budget) {
     std::wstring caption;
     std::wstring pattern;
     payload::LoadResString(messages::kCaptionError, caption, messages::kCatalogueCapacity);
@@ -125,31 +166,51 @@ bool WaitForHostProgramClosed() {
         {messages::FormatArgument::Text(kProgramList), messages::FormatArgument::Text(L"")},
         pattern.size() + kFormatSlack);
 
-    // Bounded by the person answering: only Retry looks again.
+    // Bounded by the person answering, and by the run's bound: only Retry looks again.
     for (int check = 1;; ++check) {
         const std::vector<std::uint32_t> running = RunningProcesses(kHostProgramImage);
         runlog::Log(L"running-program check " + std::to_wstring(check) + L": " + kHostProgramImage +
                     (running.empty() ? L" is not running"
                                      : L" is running (process " + ProcessList(running) + L")"));
         if (running.empty()) {
-            return true;
+            return GuardOutcome::Closed;
         }
-        const bool retry = messages::BoxesSeen()
-                               ? messages::ShowBox(L"running programs", text, caption,
-                                                   messages::Box::RetryCancel) == kIdRetry
-                               : AskSessions(running, text, caption);
-        if (!retry) {
-            return false;
+        const std::uint32_t left = budget.RunLeftMilliseconds();
+        GuardOutcome outcome = GuardOutcome::OutOfTime;
+        if (left != 0) {
+            outcome = messages::BoxesSeen()
+                          ? OutcomeOf(messages::ShowBox(L"running programs", text, caption,
+                                                        messages::Box::RetryCancel, left))
+                          : AskSessions(running, text, caption, budget);
+        }
+        if (outcome == GuardOutcome::Unanswered && budget.RunLeftMilliseconds() == 0) {
+            outcome = GuardOutcome::OutOfTime; // the box closed because the run's time was up
+        }
+        if (outcome != GuardOutcome::Closed) {
+            runlog::Log(std::wstring(kHostProgramImage) + L" still runs: " + OutcomeText(outcome),
+                        outcome == GuardOutcome::Cancelled ? runlog::Severity::Info
+                                                           : runlog::Severity::Warning);
+            return outcome;
         }
     }
 }
 
-bool WaitForHostProgramClosed(RunTally& tally) {
-    if (WaitForHostProgramClosed()) {
+bool WaitForHostProgramClosed(RunTally& tally, const WaitBudget& budget) {
+    switch (WaitForHostProgramClosed(budget)) {
+    case GuardOutcome::Closed:
         return true;
+    case GuardOutcome::Cancelled:
+        tally.cancelled = true;
+        platform::SetLastError(kExitUserCancelled);
+        return false;
+    case GuardOutcome::Unanswered:
+        tally.unanswered = true;
+        break;
+    case GuardOutcome::OutOfTime:
+        tally.outOfTime = true;
+        break;
     }
-    tally.cancelled = true;
-    platform::SetLastError(kExitUserCancelled);
+    platform::SetLastError(kExitAlreadyRunning);
     return false;
 }
 

@@ -169,7 +169,7 @@ InstallResult RunInstall(const InstallSettings& settings) {
         tally.noTargetInstalled = true;
         return Stop(holds, tally, messages::kNoTargetProduct);
     }
-    if (!WaitForHostProgramClosed(tally)) {
+    if (!WaitForHostProgramClosed(tally, budget)) {
         return Stop(holds, tally, messages::kInstallFailed);
     }
 

@@ -113,7 +113,7 @@ InstallResult RunUninstall(const InstallSettings& settings) {
         messages::ShowMessage(messages::kNotInstalled);
         return {true, kExitSuccess, L"the patch is applied to no product: nothing to remove"};
     }
-    if (!WaitForHostProgramClosed(tally)) {
+    if (!WaitForHostProgramClosed(tally, budget)) {
         return Stop(holds, tally, messages::kRemovalFailed);
     }
 

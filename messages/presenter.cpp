@@ -138,13 +138,13 @@ std::wstring MessageText(MessageId id, std::uint32_t errorCode) {
     return FormatTemplate(pattern, ArgumentsOf(id, errorCode), pattern.size() + kFormatSlack);
 }
 
-int ShowBox(std::wstring_view what, const std::wstring& text, const std::wstring& caption,
-            Box box) {
+int ShowBox(std::wstring_view what, const std::wstring& text, const std::wstring& caption, Box box,
+            std::uint32_t timeoutMilliseconds) {
     if (!g_seen) {
         LogBox(what, text, caption, kUnseen);
         return kNotShown;
     }
-    const int answer = platform::ShowMessageBox(text, caption, TypeOf(box));
+    const int answer = platform::ShowMessageBox(text, caption, TypeOf(box), timeoutMilliseconds);
     LogBox(what, text, caption, L"answer: " + AnswerText(answer));
     return answer;
 }

@@ -40,9 +40,11 @@ void ShowMessage(MessageId id);
 
 // Shows a box of any kind and logs it, `what` naming it (a message id, or the box's role), with
 // the message language, text, caption and answer. Returns the answer; kNotShown, without showing
-// anything, where nobody can see a box.
+// anything, where nobody can see a box; platform::kAnswerTimedOut when a box with a timeout
+// (milliseconds, 0: none) was not answered in time.
 constexpr int kNotShown = 0;
-int ShowBox(std::wstring_view what, const std::wstring& text, const std::wstring& caption, Box box);
+int ShowBox(std::wstring_view what, const std::wstring& text, const std::wstring& caption, Box box,
+            std::uint32_t timeoutMilliseconds = 0);
 
 // Sends a box to the person working in session `session`, from a station nobody sees, and
 // waits at most `timeoutSeconds` for the answer; logged as ShowBox logs. Returns the button

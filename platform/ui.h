@@ -6,9 +6,14 @@
 
 namespace platform {
 
+// What a box answers when nobody pressed a button in time: WTSSendMessageW's IDTIMEOUT.
+constexpr int kAnswerTimedOut = 32000;
+
 // MessageBoxW with no owner window; returns the button pressed (IDOK 1, IDCANCEL 2, IDRETRY 4),
-// or 0 / -1 when no box could be shown.
-int ShowMessageBox(const std::wstring& text, const std::wstring& caption, std::uint32_t type);
+// or 0 / -1 when no box could be shown. With a timeout (milliseconds, 0: none) a box nobody
+// answered in time is closed and kAnswerTimedOut returned.
+int ShowMessageBox(const std::wstring& text, const std::wstring& caption, std::uint32_t type,
+                   std::uint32_t timeoutMilliseconds = 0);
 
 // Where this process's windows appear.
 struct WindowStation {
@@ -33,9 +38,6 @@ inline bool PersonCanSee(const WindowStation& station) {
 // The account working in session `session` (WTSQuerySessionInformationW), as DOMAIN\user;
 // empty when nobody is logged on there or it cannot be told.
 std::wstring SessionUserName(std::uint32_t session);
-
-// What WTSSendMessageW answers when nobody pressed a button in time (IDTIMEOUT).
-constexpr int kAnswerTimedOut = 32000;
 
 // Shows a box on the desktop of session `session` (WTSSendMessageW, from a station nobody sees
 // to the person working in that session) and waits at most `timeoutSeconds` for the answer:

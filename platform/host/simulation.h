@@ -24,7 +24,7 @@ struct ShownBox {
     std::uint32_t type = 0;
     std::uint16_t uiLanguage = 0;     // the thread's UI language when it was shown
     std::uint32_t session = 0;        // sent to this session (WTSSendMessageW); 0: shown here
-    std::uint32_t timeoutSeconds = 0; // how long a box sent to a session waits
+    std::uint32_t timeoutSeconds = 0; // how long the box waits for an answer; 0: for ever
 };
 
 // What the person in another session does with a box sent there.
@@ -101,7 +101,8 @@ struct Simulation {
     std::vector<std::wstring> commandLine{L"corvath-sp.exe"};
     bool commandLineSplits = true;
     std::vector<ShownBox> shownBoxes;
-    std::deque<int> answers; // the user's answers, in order; IDOK (1) once they run out
+    std::deque<int> answers; // the user's answers, in order; IDOK (1) once they run out;
+                             // kAnswerTimedOut: nobody answers a box that has a timeout
     // The process's window station: a person's, unless a test makes it a service's.
     WindowStation station{L"WinSta0", true, 1};
     std::deque<SessionReply> sessionReplies; // in order; once they run out, nobody answers

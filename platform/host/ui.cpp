@@ -7,14 +7,20 @@
 
 namespace platform {
 
-int ShowMessageBox(const std::wstring& text, const std::wstring& caption, std::uint32_t type) {
+int ShowMessageBox(const std::wstring& text, const std::wstring& caption, std::uint32_t type,
+                   std::uint32_t timeoutMilliseconds) {
     host::Simulation& simulation = host::TheSimulation();
-    simulation.shownBoxes.push_back({text, caption, type, simulation.threadUiLanguage});
+    simulation.shownBoxes.push_back(
+        {text, caption, type, simulation.threadUiLanguage, 0, timeoutMilliseconds / 1000});
     if (simulation.answers.empty()) {
         return 1;
     }
     const int answer = simulation.answers.front();
     simulation.answers.pop_front();
+    // Nobody at the desk: the box waits its whole time, on the simulated clock.
+    if (answer == kAnswerTimedOut && timeoutMilliseconds != 0) {
+        simulation.clockMicroseconds += std::uint64_t{timeoutMilliseconds} * 1000;
+    }
     return answer;
 }
 

@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <iterator>
+#include <string_view>
+
 namespace platform {
 namespace {
 
@@ -43,10 +46,37 @@ DWORD Bytes(const std::wstring& text) {
     return static_cast<DWORD>(text.size() * sizeof(wchar_t));
 }
 
+// A box of this thread whose time is up: its timer fires inside MessageBoxW's own message loop,
+// which dispatches the thread's timers, and closes the box as its Cancel button or Escape would.
+thread_local bool t_boxTimedOut = false;
+
+BOOL CALLBACK CloseDialogWindow(HWND window, LPARAM) {
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, static_cast<int>(std::size(className)));
+    if (std::wstring_view(className) == L"#32770") { // the dialog class a message box is made of
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    }
+    return TRUE;
+}
+
+VOID CALLBACK TimeIsUp(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    t_boxTimedOut = true;
+    EnumThreadWindows(GetCurrentThreadId(), CloseDialogWindow, 0);
+}
+
 } // namespace
 
-int ShowMessageBox(const std::wstring& text, const std::wstring& caption, std::uint32_t type) {
-    return MessageBoxW(nullptr, text.c_str(), caption.c_str(), type);
+int ShowMessageBox(const std::wstring& text, const std::wstring& caption, std::uint32_t type,
+                   std::uint32_t timeoutMilliseconds) {
+    t_boxTimedOut = false;
+    const UINT_PTR timer =
+        timeoutMilliseconds == 0 ? 0 : SetTimer(nullptr, 0, timeoutMilliseconds, TimeIsUp);
+    const int answer = MessageBoxW(nullptr, text.c_str(), caption.c_str(), type);
+    if (timer != 0) {
+        KillTimer(nullptr, timer);
+    }
+    return t_boxTimedOut ? kAnswerTimedOut : answer;
 }
 
 WindowStation ProcessWindowStation() {

@@ -34,3 +34,14 @@ expect 5 'You must supply a patch list with the command line to install this ser
 expect 6 'Das Service Pack wurde erfolgreich installiert.' 'Installation erfolgreich' 0x00050040
 assert_contains "${lines[7]:-}" 'Corvath' "the Polish 301 names the product"
 assert_not_contains "${lines[7]:-}" '%s' "the Polish 301 is filled"
+
+begin_case "on a display, a box nobody answers is closed when its time is up"
+display_start
+CORVATH_BOX_DISPLAY=1 run_traced "$CORVATH_WINE_WORK_DIR/traces/platform-box.trace" -- \
+    wine "$CORVATH_PLATFORM_TESTS" --gtest_filter='Win32Box.*'
+display_stop
+assert_eq 0 "$LAST_RC" "GoogleTest program exit code"
+# MessageBoxW itself returns IDCANCEL: the box was closed as its Cancel button would close it.
+assert_eq "Nobody will answer this.	Corvath box timeout	0x00000015	2" \
+    "$(message_boxes "$CORVATH_WINE_WORK_DIR/traces/platform-box.trace" | cut -f1-4)" \
+    "the box was shown, and closed unanswered"

@@ -34,6 +34,11 @@ TEST(ExitCode, EachOutcomeInOrderOfPrecedence) {
     ownFailure.ownWorkFailed = true;
     RunTally anotherRun;
     anotherRun.anotherRunKeptOn = true;
+    RunTally unanswered;
+    unanswered.unanswered = true;
+    RunTally outOfTime;
+    outOfTime.outOfTime = true;
+    outOfTime.unanswered = true;
     RunTally refused;
     refused.refusedByPolicy = true;
     refused.cancelled = true;
@@ -54,6 +59,8 @@ TEST(ExitCode, EachOutcomeInOrderOfPrecedence) {
         {"the user cancelled", cancelled, 1602},
         {"the pack's own failure", ownFailure, 1603},
         {"another run of the pack kept on", anotherRun, 1618},
+        {"nobody answered: try again later", unanswered, 1618},
+        {"the run's bound ran out", outOfTime, 1618},
         {"a policy refuses the patch", refused, 1643},
         {"a policy refuses its removal", removalRefused, 1649},
         {"the installer's service is disabled", serviceDisabled, 1601},

@@ -154,7 +154,8 @@ TEST_F(Installation, TheGuardMatchesWholeFileNamesIgnoringCase) {
 }
 
 TEST_F(Installation, TheGuardAsksUntilTheProgramIsClosed) {
-    EXPECT_TRUE(install::WaitForHostProgramClosed());
+    const install::WaitBudget budget;
+    EXPECT_EQ(install::WaitForHostProgramClosed(budget), install::GuardOutcome::Closed);
     EXPECT_TRUE(TheSimulation().shownBoxes.empty());
 
     messages::SetQuiet(true); // the dialog is not a message: quiet does not silence it
@@ -166,7 +167,7 @@ TEST_F(Installation, TheGuardAsksUntilTheProgramIsClosed) {
             machine.processes.clear(); // closed while the second box was up
         }
     };
-    EXPECT_TRUE(install::WaitForHostProgramClosed());
+    EXPECT_EQ(install::WaitForHostProgramClosed(budget), install::GuardOutcome::Closed);
     ASSERT_EQ(TheSimulation().shownBoxes.size(), 2u);
     const auto& box = TheSimulation().shownBoxes[0];
     EXPECT_EQ(box.type, 0x50015u);
@@ -176,14 +177,24 @@ TEST_F(Installation, TheGuardAsksUntilTheProgramIsClosed) {
                         L"be closed.\n");
 }
 
-TEST_F(Installation, OnlyRetryLooksAgain) {
-    // Cancel, and the answers of a box that could not be shown at all.
-    for (int answer : {kIdCancel, 0, -1, 1}) {
+TEST_F(Installation, OnlyRetryLooksAgainAndOnlyCancelIsANo) {
+    // Cancel, and the answers of a box that could not be shown at all, or that nobody answered
+    // before the run's time was up.
+    const std::pair<int, install::GuardOutcome> rows[] = {
+        {kIdCancel, install::GuardOutcome::Cancelled},
+        {0, install::GuardOutcome::Unanswered},
+        {-1, install::GuardOutcome::Unanswered},
+        {1, install::GuardOutcome::Unanswered},
+        {platform::kAnswerTimedOut, install::GuardOutcome::OutOfTime},
+    };
+    for (const auto& [answer, outcome] : rows) {
+        const install::WaitBudget budget;
         TheSimulation().shownBoxes.clear();
         TheSimulation().processes = {{100, L"corvath.exe"}};
         TheSimulation().answers = {answer, kIdRetry, kIdRetry};
-        EXPECT_FALSE(install::WaitForHostProgramClosed()) << answer;
-        EXPECT_EQ(TheSimulation().shownBoxes.size(), 1u) << answer;
+        EXPECT_EQ(install::WaitForHostProgramClosed(budget), outcome) << answer;
+        ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u) << answer;
+        EXPECT_EQ(TheSimulation().shownBoxes[0].timeoutSeconds, 50u * 60) << "the run's bound";
     }
 }
 

@@ -126,16 +126,22 @@ TEST_F(UnseenStation, ThePersonWithCorvathOpenIsAskedForAtMostFiveMinutes) {
     const Row rows[] = {
         {"Retry, then closed", {{100, 2}}, {{true, kIdRetry}}, 0, {2}, 0},
         {"Cancel", {{100, 2}}, {{true, kIdCancel}}, 1602, {2}, 0},
-        {"nobody answers", {{100, 2}}, {}, 1602, {2}, install::kAskSessionSeconds},
+        {"nobody answers: try again later", {{100, 2}}, {}, 1618, {2}, install::kAskSessionSeconds},
         {"each session is asked",
          {{100, 2}, {200, 3}},
          {{true, kIdRetry}, {true, kIdCancel}},
          1602,
          {2, 3},
          0},
-        {"only in session 0", {{100, 0}}, {}, 1602, {}, 0},
-        {"the session cannot be told", {}, {}, 1602, {}, 0},
-        {"the send fails", {{100, 2}}, {{false, 1}}, 1602, {2}, 0},
+        {"one session answers Retry, the other nobody",
+         {{100, 2}, {200, 3}},
+         {{true, kIdRetry}},
+         1618,
+         {2, 3},
+         install::kAskSessionSeconds},
+        {"only in session 0", {{100, 0}}, {}, 1618, {}, 0},
+        {"the session cannot be told", {}, {}, 1618, {}, 0},
+        {"the send fails", {{100, 2}}, {{false, 1}}, 1618, {2}, 0},
         // A run that may not open another user's process (not SYSTEM) finds it in the list.
         {"only the list tells", {}, {{true, kIdRetry}}, 0, {2}, 0, {{100, 2}}},
     };
@@ -177,7 +183,7 @@ TEST_F(UnseenStation, UninstallAsksTheSameWay) {
     TheSimulation().processes = {{100, L"corvath.exe"}};
     TheSimulation().processSessions = {{100, 2}};
     TheSimulation().sessionUsers = {{2, L"CORP\\alice"}};
-    EXPECT_EQ(Run({L"/uninstall"}), 1602);
+    EXPECT_EQ(Run({L"/uninstall"}), 1618) << "nobody answered: try again later";
     EXPECT_TRUE(TheSimulation().removeCalls.empty());
     ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u);
     EXPECT_EQ(TheSimulation().shownBoxes[0].session, 2u);
@@ -188,6 +194,39 @@ TEST_F(UnseenStation, UninstallAsksTheSameWay) {
         << log;
     EXPECT_NE(log.find("sent to session 2 for at most 300 s"), std::string::npos);
     EXPECT_NE(log.find("answer: none in the time given"), std::string::npos);
+}
+
+TEST_F(UnseenStation, APersonWhoKeepsAnsweringRetryMeetsTheRunsBound) {
+    // Corvath is never closed, and each Retry comes twenty minutes after the box.
+    TheSimulation().processes = {{100, L"corvath.exe"}};
+    TheSimulation().processSessions = {{100, 2}};
+    TheSimulation().sessionReplies = {{true, kIdRetry}, {true, kIdRetry}, {true, kIdRetry}};
+    TheSimulation().afterSnapshot = [](platform::host::Simulation& machine) {
+        machine.clockMicroseconds += 20ull * 60 * 1000000;
+    };
+    EXPECT_EQ(Run({L"/q"}), 1618);
+    EXPECT_EQ(TheSimulation().shownBoxes.size(), 2u) << "at 20 and 40 minutes; none at 60";
+    EXPECT_TRUE(TheSimulation().configureCalls.empty());
+    const std::string log = Log();
+    EXPECT_NE(log.find("the run's bound for waiting ran out with the question open: the run ends "
+                       "for a later try (1618)"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("exit code 1618: the run's bound of 50 minutes for waiting ran out"),
+              std::string::npos)
+        << log;
+    EXPECT_FALSE(LeftFiles());
+
+    // The last box of a run waits no longer than the run has left.
+    install::ProductList().clear();
+    TheSimulation().shownBoxes.clear();
+    TheSimulation().sessionReplies = {{true, kIdRetry}};
+    TheSimulation().afterSnapshot = [](platform::host::Simulation& machine) {
+        machine.clockMicroseconds += 48ull * 60 * 1000000;
+    };
+    EXPECT_EQ(Run({L"/q"}), 1618);
+    ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u);
+    EXPECT_EQ(TheSimulation().shownBoxes[0].timeoutSeconds, 120u) << "2 of the 50 minutes left";
 }
 
 } // namespace

@@ -55,6 +55,9 @@ box() {
 # After a cancel no installer has run: 300 names the cancel itself, ERROR_INSTALL_USEREXIT.
 cancelled_text=$(catalogue en-US 300)
 cancelled_text=${cancelled_text/"%d"/1602}
+# A box nobody could answer is no "no": the run ends for a later try, ERROR_INSTALL_ALREADY_RUNNING.
+unanswered_text=$(catalogue en-US 300)
+unanswered_text=${unanswered_text/"%d"/1618}
 
 running_box() { box en-US 315 311 0x00050015 'Corvath\n'; }
 
@@ -140,7 +143,7 @@ assert_patched "$de" corvath-de
 assert_temp_copy_deleted
 assert_exit 0
 
-begin_case "corvath.exe running and no display: one running-program box, Cancel's outcome at once"
+begin_case "corvath.exe running and no display: one running-program box nobody can answer; 1618 at once"
 restore_prefix de
 start_host_program
 run_start=$(now_ns)
@@ -151,7 +154,7 @@ assert_eq "$(running_box)" "$(pack_boxes | sed -n 1p)" "first box: programs runn
 assert_eq 1 "$(grep -cxF "$(running_box)" <<<"$(pack_boxes)")" "asked exactly once"
 assert_eq 2 "$(grep -c . <<<"$BOXES")" "two boxes"
 assert_eq "-1 -1" "$(box_answers)" "both boxes fail at once without a display"
-assert_contains "$(pack_boxes | sed -n 2p)" "$cancelled_text" "second box: 300"
+assert_contains "$(pack_boxes | sed -n 2p)" "$unanswered_text" "second box: 300, with 1618"
 assert_eq "Installation Error	0x00050010" "$(pack_boxes | sed -n 2p | cut -f2-3)" "300's caption and type"
 if ((${run_took%.*} < 10)); then pass "the run ends within 10 s (${run_took}s)"; else
     fail "the run ends at once" "under 10 s" "${run_took}s"
@@ -159,7 +162,7 @@ fi
 assert_untouched "$de" corvath-de 8.1.0.4
 assert_file_eq "$(host_program_exe 8.1.0.4)" "$(installed_exe)" "corvath.exe is still the 8.1.0.4 build"
 assert_temp_copy_deleted
-assert_exit 1602
+assert_exit 1618
 
 begin_case "corvath-current 8.2.0.5 only: 306 in the user's language, nothing applied; exit 0"
 timed "prefix copy" fresh_prefix install

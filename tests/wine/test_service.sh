@@ -43,7 +43,7 @@ agent_field() { sed -n "s/^$1=//p" <<<"$AGENT"; }
 copies() { (cd "$TEMP_DIR" && find . -maxdepth 1 -name 'MSP*' -printf '%f\n' | sort | paste -sd ' '); }
 run_log() { tr -d '\r' <"$(prefix_path "C:\\$1")" 2>/dev/null || true; }
 
-begin_case "Corvath open, /q: no box waits; the run ends cancelled at once and leaves nothing"
+begin_case "Corvath open, /q: no box waits; the run ends for a later try (1618) at once and leaves nothing"
 fresh_prefix service
 TEMP_DIR=$(prefix_temp_dir)
 msi_install "$(sample_file corvath-de.msi)"
@@ -53,7 +53,7 @@ as_service busy /q /log 'C:\busy.log'
 stop_host_program
 assert_eq "__wineservice_winstation 0" "$(agent_field station) $(agent_field visible)" \
     "Wine runs services on a window station that is not visible"
-assert_eq 1602 "$(agent_field exit)" "exit code: cancelled, as the dialog's Cancel"
+assert_eq 1618 "$(agent_field exit)" "exit code 1618: nobody could be asked, so try again later"
 ms=$(agent_field milliseconds)
 if ((${ms:-999999} < 10000)); then pass "ended in ${ms} ms"; else fail "ended within 10 s" "< 10000 ms" "$ms"; fi
 assert_eq "" "$(copies)" "no copy or note left in %TEMP%"
@@ -64,7 +64,9 @@ assert_contains "$log" "window station \"__wineservice_winstation\", session 1: 
 assert_contains "$log" "box running programs, sent to session 1 for at most 300 s" \
     "the person in Corvath's session is asked"
 assert_contains "$log" "not sent (" "and the log says what came of it"
-assert_contains "$log" "exit code 1602: " "the log ends with the exit code"
+assert_contains "$log" "corvath.exe still runs: nobody answered, or nobody could be asked: the run ends for a later try (1618)" \
+    "the log says which case it was"
+assert_contains "$log" "exit code 1618: " "the log ends with the exit code"
 
 begin_case "Corvath closed, no /q: the product is patched and the success box is only logged"
 restore_prefix service-de
