@@ -218,16 +218,19 @@ void write_long_chain_patch(const std::filesystem::path& path, std::uint64_t siz
     const auto first_difat = static_cast<std::uint32_t>(sectors - fat_sectors - difat_sectors);
     const auto first_fat = static_cast<std::uint32_t>(first_difat + difat_sectors);
 
-    std::vector<std::uint32_t> fat(fat_sectors * kEntriesPerSector, kFree);
-    fat[0] = 1;
-    fat[1] = kEndOfChain;
-    fat[2] = kEndOfChain;
-    for (std::uint32_t sector = 3; sector + 1 < first_difat; ++sector)
-        fat[sector] = sector + 1;
-    fat[first_difat - 1] = end == ChainEnd::Loop ? 3 : kEndOfChain;
-    std::fill(fat.begin() + first_difat, fat.begin() + first_fat, kDifatSector);
-    std::fill(fat.begin() + first_fat, fat.begin() + static_cast<std::ptrdiff_t>(sectors),
-              kFatSector);
+    // The FAT, computed an entry at a time and written as it goes: the test that checks the
+    // checker's memory forks it, and a child starts with what its parent holds.
+    const auto fat_entry = [&](std::uint64_t sector) -> std::uint32_t {
+        if (sector == 0)
+            return 1;
+        if (sector < 3 || sector + 1 == first_difat)
+            return sector == first_difat - 1 && end == ChainEnd::Loop ? 3 : kEndOfChain;
+        if (sector < first_difat)
+            return static_cast<std::uint32_t>(sector + 1);
+        if (sector < first_fat)
+            return kDifatSector;
+        return sector < sectors ? kFatSector : kFree;
+    };
 
     Header header{.fat_sectors = static_cast<std::uint32_t>(fat_sectors),
                   .first_directory = 0,
@@ -239,20 +242,18 @@ void write_long_chain_patch(const std::filesystem::path& path, std::uint64_t siz
     for (std::uint64_t i = 0; i < fat_sectors; ++i)
         header.fat.push_back(static_cast<std::uint32_t>(first_fat + i));
     // The DIFAT lists the FAT's sectors after the header's 109, each sector linking to the next.
-    Bytes tail(static_cast<std::size_t>(difat_sectors) * kSectorSize, 0xFF);
+    Bytes difat(static_cast<std::size_t>(difat_sectors) * kSectorSize, 0xFF);
     for (std::uint64_t i = kHeaderDifatEntries; i < fat_sectors; ++i) {
         const std::uint64_t beyond = i - kHeaderDifatEntries;
-        put_at(tail,
+        put_at(difat,
                static_cast<std::size_t>((beyond / kDifatEntriesPerSector) * kSectorSize +
                                         (beyond % kDifatEntriesPerSector) * 4),
                header.fat[i]);
     }
     for (std::uint64_t j = 0; j < difat_sectors; ++j)
-        put_at(tail, static_cast<std::size_t>(j * kSectorSize + kDifatEntriesPerSector * 4),
+        put_at(difat, static_cast<std::size_t>(j * kSectorSize + kDifatEntriesPerSector * 4),
                j + 1 < difat_sectors ? static_cast<std::uint32_t>(first_difat + j + 1)
                                      : kEndOfChain);
-    for (std::uint32_t entry : fat)
-        put_u32(tail, entry);
 
     const Streams laid = lay_out_streams(allows_removal(), 2);
     Bytes head = header_of(header);
@@ -260,12 +261,22 @@ void write_long_chain_patch(const std::filesystem::path& path, std::uint64_t siz
     append(head, laid.mini_stream);
     append(head, laid.mini_fat);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(head.data()),
-              static_cast<std::streamsize>(head.size()));
+    const auto write = [&out](const Bytes& bytes) {
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+    };
+    write(head);
     // What lies between is never written: a hole of the sparse file, read as zeros.
     out.seekp(static_cast<std::streamoff>(sector_at(first_difat)));
-    out.write(reinterpret_cast<const char*>(tail.data()),
-              static_cast<std::streamsize>(tail.size()));
+    write(difat);
+    Bytes piece;
+    for (std::uint64_t sector = 0; sector < fat_sectors * kEntriesPerSector; ++sector) {
+        put_u32(piece, fat_entry(sector));
+        if (piece.size() == 64 * kSectorSize || sector + 1 == fat_sectors * kEntriesPerSector) {
+            write(piece);
+            piece.clear();
+        }
+    }
 }
 
 } // namespace hand_laid
