@@ -10,6 +10,7 @@
 
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -84,6 +85,15 @@ void loop_claiming(SmallPatch& patch, StreamId id, std::uint32_t size) {
     patch.put(patch.last_link_of(id), patch.first_mini_sector(id));
 }
 
+// The cutoff FFFFFFFF, and the streams `ids` claiming 64 MiB each through a looping mini chain.
+SmallPatch cutoff_ffffffff_and_loops(std::initializer_list<StreamId> ids) {
+    SmallPatch patch = small_patch();
+    patch.put(kHeaderMiniStreamCutoff, 0xFFFFFFFF);
+    for (StreamId id : ids)
+        loop_claiming(patch, id, 64u << 20);
+    return patch;
+}
+
 // _StringPool entries whose offsets wrap in 32 bits: a string of 0xFFFFFFF8 bytes, then
 // "AllowRemoval" and "1" (ids 2 and 3), which the table's row names.
 Metadata wrapping_pool() {
@@ -104,31 +114,13 @@ TEST(BrokenPackages, EachIsRefusedWithItsLineQuicklyAndInLittleMemory) {
     };
     const Row rows[] = {
         {"sound, as laid", [] { return small_patch(); }, std::string("code=") + kPatchCode + "\n"},
-        {"mini-loop-summary-64m",
-         [] {
-             SmallPatch patch = small_patch();
-             patch.put(kHeaderMiniStreamCutoff, 0xFFFFFFFF);
-             loop_claiming(patch, kSummary, 64u << 20);
-             return patch;
-         },
-         kCutoff},
+        {"mini-loop-summary-64m", [] { return cutoff_ffffffff_and_loops({kSummary}); }, kCutoff},
         {"mini-loop-all-64m",
          [] {
-             SmallPatch patch = small_patch();
-             patch.put(kHeaderMiniStreamCutoff, 0xFFFFFFFF);
-             for (StreamId id : {kSummary, kStringPool, kStringData, kMetadata})
-                 loop_claiming(patch, id, 64u << 20);
-             return patch;
+             return cutoff_ffffffff_and_loops({kSummary, kStringPool, kStringData, kMetadata});
          },
          kCutoff},
-        {"mini-loop-pool-64m",
-         [] {
-             SmallPatch patch = small_patch();
-             patch.put(kHeaderMiniStreamCutoff, 0xFFFFFFFF);
-             loop_claiming(patch, kStringPool, 64u << 20);
-             return patch;
-         },
-         kCutoff},
+        {"mini-loop-pool-64m", [] { return cutoff_ffffffff_and_loops({kStringPool}); }, kCutoff},
         {"every stream claims 64 MiB, the cutoff 4096",
          [] {
              SmallPatch patch = small_patch();
