@@ -106,7 +106,7 @@ Parsed<std::vector<std::uint32_t>> sector_chain(CompoundFile& file, std::uint32_
         if (sector >= file.sector_count)
             return failed<Chain>("a sector chain of the compound file runs past its end");
         const std::uint64_t bit = std::uint64_t{1} << (sector % 64);
-        if (seen[sector / 64] & bit)
+        if ((seen[sector / 64] & bit) != 0)
             return failed<Chain>("a sector chain of the compound file loops");
         seen[sector / 64] |= bit;
         if (chain.value.size() < keep)
