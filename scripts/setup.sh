@@ -4,6 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config libgtest-dev googletest
+  clang libclang-rt-14-dev
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   libgsf-1-dev libgcab-dev gcab wixl msitools osslsigncode openssl
   wine wine64 fonts-wine xvfb xauth xdotool imagemagick x11-utils

@@ -31,11 +31,11 @@ DirectoryEntry decode_entry(const std::uint8_t* bytes) {
 
 // A stream in regular sectors: its chain must hold all of its size.
 Parsed<Bytes> read_regular_stream(CompoundFile& file, const DirectoryEntry& entry) {
-    const auto chain = sector_chain(file, entry.start_sector);
-    if (!chain.ok())
-        return failed<Bytes>(chain.failure);
     const std::uint64_t needed =
         (std::uint64_t{entry.stream_size} + file.sector_size - 1) / file.sector_size;
+    const auto chain = sector_chain(file, entry.start_sector, needed);
+    if (!chain.ok())
+        return failed<Bytes>(chain.failure);
     if (chain.value.size() < needed)
         return failed<Bytes>("a stream of the compound file is shorter than its size");
     Parsed<Bytes> stream;
@@ -50,22 +50,41 @@ Parsed<Bytes> read_regular_stream(CompoundFile& file, const DirectoryEntry& entr
     return stream;
 }
 
+// A chain that every stream in the mini stream needs: walked the first time, then remembered.
+const Parsed<std::vector<std::uint32_t>>&
+chain_once(CompoundFile& file, std::optional<Parsed<std::vector<std::uint32_t>>>& chain,
+           std::uint32_t first, std::uint64_t bytes_used) {
+    if (!chain)
+        chain = sector_chain(file, first, (bytes_used + file.sector_size - 1) / file.sector_size);
+    return *chain;
+}
+
 // A stream in the mini stream: 64-byte mini sectors of the root's stream, chained by the mini
-// FAT. The chain cannot be longer than the stream's size asks for.
+// FAT. It is shorter than the cutoff, which the header's check holds to 4096 bytes, so neither
+// its buffer nor the mini sectors it has visited take more than a few kilobytes.
 Parsed<Bytes> read_mini_stream(CompoundFile& file, const DirectoryEntry& entry) {
-    const auto mini_fat = sector_chain(file, file.first_mini_fat_sector);
+    // Only the sectors that the mini stream's size reaches into are looked up, and kept.
+    const std::uint64_t mini_sectors =
+        (std::uint64_t{file.root.stream_size} + cfb::kMiniSectorSize - 1) / cfb::kMiniSectorSize;
+    const auto& mini_fat = chain_once(file, file.mini_fat_chain, file.first_mini_fat_sector,
+                                      mini_sectors * cfb::kSectorNumberSize);
     if (!mini_fat.ok())
         return failed<Bytes>(mini_fat.failure);
-    const auto mini_stream = sector_chain(file, file.root.start_sector);
+    const auto& mini_stream =
+        chain_once(file, file.mini_stream_chain, file.root.start_sector, file.root.stream_size);
     if (!mini_stream.ok())
         return failed<Bytes>(mini_stream.failure);
     Parsed<Bytes> stream;
     stream.value.resize(entry.stream_size);
+    std::vector<std::uint32_t> visited;
     std::uint32_t mini_sector = entry.start_sector;
     for (std::size_t done = 0; done < stream.value.size();) {
         const std::uint64_t at = std::uint64_t{mini_sector} * cfb::kMiniSectorSize;
         if (at >= file.root.stream_size)
             return failed<Bytes>("a stream of the compound file runs past its mini stream");
+        if (std::find(visited.begin(), visited.end(), mini_sector) != visited.end())
+            return failed<Bytes>("a mini sector chain of the compound file loops");
+        visited.push_back(mini_sector);
         const auto offset =
             offset_in_chain(file, mini_stream.value, at,
                             "the compound file's mini stream is shorter than its size");
@@ -118,6 +137,11 @@ Parsed<CompoundFile> open_compound_file(const std::filesystem::path& path) {
     file.sector_count -= std::min<std::uint64_t>(file.sector_count, 1); // the header's sector
     file.first_directory_sector = u32_at(header + cfb::kHeaderFirstDirectorySector);
     file.mini_stream_cutoff = u32_at(header + cfb::kHeaderMiniStreamCutoffSize);
+    // The format fixes it; a larger one would have the reader take streams of any size from
+    // the mini stream, 64 bytes at a time.
+    if (file.mini_stream_cutoff != cfb::kMiniStreamCutoffSize)
+        return failed<CompoundFile>(
+            "the compound file's header is damaged (its mini stream cutoff is not 4096)");
     file.first_mini_fat_sector = u32_at(header + cfb::kHeaderFirstMiniFatSector);
     file.first_difat_sector = u32_at(header + cfb::kHeaderFirstDifatSector);
     for (std::uint32_t i = 0; i < cfb::kHeaderDifatEntries; ++i)

@@ -26,6 +26,7 @@ inline constexpr std::uint16_t kSectorShiftVersion3 = 9;  // 512-byte sectors
 inline constexpr std::uint16_t kSectorShiftVersion4 = 12; // 4096-byte sectors
 inline constexpr std::uint16_t kMiniSectorShift = 6;
 inline constexpr std::uint32_t kMiniSectorSize = 1u << kMiniSectorShift;
+inline constexpr std::uint32_t kMiniStreamCutoffSize = 4096;
 
 // Sector numbers that name no sector.
 inline constexpr std::uint32_t kEndOfChain = 0xFFFFFFFE; // ENDOFCHAIN

@@ -1,6 +1,5 @@
 #include "msp/patch_metadata.h"
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,36 +31,44 @@ constexpr std::size_t kMetadataMaxRows = 10000;
 constexpr std::string_view kAllowRemoval = "AllowRemoval";
 constexpr std::string_view kAllowed = "1";
 
-struct StringSpan {
-    std::size_t offset = 0;
-    std::size_t length = 0;
-};
+constexpr const char* kPoolPastData =
+    "its string pool is damaged (its strings run past _StringData)";
 
-// Where each string id's text lies in _StringData; id 0 and unused ids are empty.
-std::vector<StringSpan> string_spans(const Bytes& pool) {
-    std::vector<StringSpan> spans(1);
-    std::size_t offset = 0;
+// What a string id holds, as far as the row looked for cares.
+enum class Known : std::uint8_t { Other, AllowRemoval, Allowed };
+
+// What each string id holds, found in one pass over the pool: a byte an id, where an index of
+// every string's place would take four times the pool. Id 0 and unused ids hold nothing. The
+// strings' places are summed in 64 bits, so that no pool of long strings can wrap them round
+// on a 32-bit build; a pool whose strings run past _StringData is refused.
+Parsed<std::vector<Known>> known_strings(const Bytes& pool, const Bytes& data) {
+    Parsed<std::vector<Known>> known;
+    known.value.reserve(pool.size() / kPoolEntrySize + 1);
+    known.value.push_back(Known::Other);
+    std::uint64_t offset = 0;
     for (std::size_t at = kPoolEntrySize; at + kPoolEntrySize <= pool.size();
          at += kPoolEntrySize) {
-        std::size_t length = u16_at(pool.data() + at + kPoolEntryLength);
+        std::uint64_t length = u16_at(pool.data() + at + kPoolEntryLength);
         const std::uint16_t references = u16_at(pool.data() + at + kPoolEntryReferences);
         if (length == 0 && references != 0 && at + 2 * kPoolEntrySize <= pool.size()) {
             at += kPoolEntrySize;
             length = u16_at(pool.data() + at + kPoolEntryLength) |
-                     std::size_t{u16_at(pool.data() + at + kPoolEntryReferences)} << 16;
+                     std::uint64_t{u16_at(pool.data() + at + kPoolEntryReferences)} << 16;
         }
-        spans.push_back({offset, length});
+        if (length > data.size() - offset)
+            return failed<std::vector<Known>>(kPoolPastData);
+        const std::string_view text(reinterpret_cast<const char*>(data.data()) + offset,
+                                    static_cast<std::size_t>(length));
+        known.value.push_back(text == kAllowRemoval ? Known::AllowRemoval
+                              : text == kAllowed    ? Known::Allowed
+                                                    : Known::Other);
         offset += length;
     }
-    return spans;
+    return known;
 }
 
-std::optional<std::string_view> pool_string(const std::vector<StringSpan>& spans, const Bytes& data,
-                                            std::uint32_t id) {
-    if (id == 0 || id >= spans.size() || spans[id].offset + spans[id].length > data.size())
-        return std::nullopt;
-    return std::string_view(reinterpret_cast<const char*>(data.data()) + spans[id].offset,
-                            spans[id].length);
+Known known_at(const std::vector<Known>& known, std::uint32_t id) {
+    return id < known.size() ? known[id] : Known::Other;
 }
 
 std::uint32_t reference_at(const Bytes& table, std::size_t at, std::size_t width) {
@@ -95,14 +102,16 @@ Parsed<bool> allows_removal(CompoundFile& file, const std::vector<DirectoryEntry
     if (table.value.size() % row_size != 0 || rows == 0 || rows >= kMetadataMaxRows)
         return {false, {}};
 
-    const auto spans = string_spans(pool.value);
+    const auto known = known_strings(pool.value, data.value);
+    if (!known.ok())
+        return failed<bool>(known.failure);
     for (std::size_t row = 0; row < rows; ++row) {
         const std::uint32_t company = reference_at(table.value, row * width, width);
-        const auto property =
-            pool_string(spans, data.value, reference_at(table.value, (rows + row) * width, width));
-        const auto value = pool_string(spans, data.value,
-                                       reference_at(table.value, (2 * rows + row) * width, width));
-        if (company == 0 && property == kAllowRemoval && value == kAllowed)
+        const Known property =
+            known_at(known.value, reference_at(table.value, (rows + row) * width, width));
+        const Known value =
+            known_at(known.value, reference_at(table.value, (2 * rows + row) * width, width));
+        if (company == 0 && property == Known::AllowRemoval && value == Known::Allowed)
             return {true, {}};
     }
     return {false, {}};

@@ -2,6 +2,8 @@
 
 #include "compound_file_layout.h"
 
+#include <algorithm>
+
 namespace corvath::msp {
 namespace {
 
@@ -39,21 +41,38 @@ Parsed<std::uint32_t> fat_sector(CompoundFile& file, std::uint32_t index) {
         }
         if (next >= file.sector_count || file.difat_sectors.size() >= file.sector_count)
             return failed<std::uint32_t>(kDifatDamaged);
+        // A few hundred sectors at most in a pack: a search is cheaper than a set.
+        if (std::find(file.difat_sectors.begin(), file.difat_sectors.end(), next) !=
+            file.difat_sectors.end())
+            return failed<std::uint32_t>("the compound file's sector table (DIFAT) loops");
         file.difat_sectors.push_back(next);
     }
     return u32_in_file(file, sector_offset(file, file.difat_sectors[difat_index]) +
                                  std::uint64_t{beyond % per_difat_sector} * cfb::kSectorNumberSize);
 }
 
-Parsed<std::uint32_t> next_sector(CompoundFile& file, std::uint32_t sector) {
-    const auto fat = fat_sector(file, sector / entries_per_sector(file));
-    if (!fat.ok())
-        return fat;
-    if (fat.value >= file.sector_count)
-        return failed<std::uint32_t>(kFatDamaged);
-    return u32_in_file(file, sector_offset(file, fat.value) +
-                                 std::uint64_t{sector % entries_per_sector(file)} *
-                                     cfb::kSectorNumberSize);
+// The FAT's sector `index`, its entries: each sector of the FAT is read whole, once, the first
+// time a chain needs it, so that however the chains run the file is read no more than its FAT.
+Parsed<const std::uint32_t*> fat_entries(CompoundFile& file, std::uint32_t index) {
+    const std::uint32_t per_sector = entries_per_sector(file);
+    if (file.fat.empty())
+        file.fat.resize(
+            static_cast<std::size_t>((file.sector_count + per_sector - 1) / per_sector));
+    std::vector<std::uint32_t>& entries = file.fat[index];
+    if (entries.empty()) {
+        const auto fat = fat_sector(file, index);
+        if (!fat.ok())
+            return failed<const std::uint32_t*>(fat.failure);
+        if (fat.value >= file.sector_count)
+            return failed<const std::uint32_t*>(kFatDamaged);
+        std::uint8_t bytes[std::size_t{1} << cfb::kSectorShiftVersion4];
+        if (!read_at(file, sector_offset(file, fat.value), bytes, file.sector_size))
+            return failed<const std::uint32_t*>(kCutShort);
+        entries.resize(per_sector);
+        for (std::uint32_t i = 0; i < per_sector; ++i)
+            entries[i] = u32_at(bytes + std::size_t{i} * cfb::kSectorNumberSize);
+    }
+    return {entries.data(), {}};
 }
 
 } // namespace
@@ -71,19 +90,35 @@ std::uint64_t sector_offset(const CompoundFile& file, std::uint32_t sector) {
     return (std::uint64_t{sector} + 1) * file.sector_size;
 }
 
-Parsed<std::vector<std::uint32_t>> sector_chain(CompoundFile& file, std::uint32_t first) {
-    Parsed<std::vector<std::uint32_t>> chain;
+Parsed<std::vector<std::uint32_t>> sector_chain(CompoundFile& file, std::uint32_t first,
+                                                std::uint64_t keep) {
+    using Chain = std::vector<std::uint32_t>;
+    Parsed<Chain> chain;
+    // A bit a sector: a loop is refused where it closes, not after as many steps as the file
+    // has sectors. The steps use plain words, as the checker is built unoptimised and a chain
+    // may run through all of a 4 GiB pack's 8 million sectors.
+    std::vector<std::uint64_t> visited(static_cast<std::size_t>((file.sector_count + 63) / 64));
+    std::uint64_t* const seen = visited.data();
+    const std::uint32_t per_sector = entries_per_sector(file);
+    const std::uint32_t* entries = nullptr; // the FAT sector of the step before
+    std::uint32_t entries_index = 0;
     for (std::uint32_t sector = first; sector != cfb::kEndOfChain;) {
         if (sector >= file.sector_count)
-            return failed<std::vector<std::uint32_t>>(
-                "a sector chain of the compound file runs past its end");
-        if (chain.value.size() >= file.sector_count)
-            return failed<std::vector<std::uint32_t>>("a sector chain of the compound file loops");
-        chain.value.push_back(sector);
-        const auto next = next_sector(file, sector);
-        if (!next.ok())
-            return failed<std::vector<std::uint32_t>>(next.failure);
-        sector = next.value;
+            return failed<Chain>("a sector chain of the compound file runs past its end");
+        const std::uint64_t bit = std::uint64_t{1} << (sector % 64);
+        if ((seen[sector / 64] & bit) != 0)
+            return failed<Chain>("a sector chain of the compound file loops");
+        seen[sector / 64] |= bit;
+        if (chain.value.size() < keep)
+            chain.value.push_back(sector);
+        if (!entries || sector / per_sector != entries_index) {
+            entries_index = sector / per_sector;
+            const auto loaded = fat_entries(file, entries_index);
+            if (!loaded.ok())
+                return failed<Chain>(loaded.failure);
+            entries = loaded.value;
+        }
+        sector = entries[sector % per_sector];
     }
     return chain;
 }

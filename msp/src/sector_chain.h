@@ -18,9 +18,11 @@ bool read_at(CompoundFile& file, std::uint64_t offset, std::uint8_t* out, std::s
 
 std::uint64_t sector_offset(const CompoundFile& file, std::uint32_t sector);
 
-// Every sector of the chain that starts at `first`, to its end mark; it cannot hold more
-// sectors than the file has.
-Parsed<std::vector<std::uint32_t>> sector_chain(CompoundFile& file, std::uint32_t first);
+// Every sector of the chain that starts at `first`, to its end mark, or its first `keep` when
+// no more can be looked up in it; the chain is walked to its end mark either way, and refused
+// when it runs past the file or comes back to a sector it has visited.
+Parsed<std::vector<std::uint32_t>> sector_chain(CompoundFile& file, std::uint32_t first,
+                                                std::uint64_t keep = UINT64_MAX);
 
 // The file offset of byte `offset` of a stream whose sectors are `chain`; `damage` when the
 // chain is shorter.

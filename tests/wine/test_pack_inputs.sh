@@ -58,6 +58,12 @@ edge-lower-case.msp|summary property 7 entry "{6513270e-4f3e-0d37-f2a7-4de452e6b
 edge-pid7-2047.msp|summary property 7 entry "{00000000000000000}" is not a product code
 edge-no-patch-code.msp|summary property 9 does not begin with the patch code
 ROWS
+# Damage inside the compound file (a mini stream cutoff of FFFFFFFF): the same one line.
+cp "$(sample_file other-patch.msp)" "$build.patch"
+printf '\377\377\377\377' | dd of="$build.patch" bs=1 seek=56 conv=notrunc status=none
+configure -DCORVATH_SP_PATCH="$build.patch" -DCORVATH_SP_RECORDS="$record"
+assert_stops_with "cutoff FFFFFFFF" "CORVATH_SP_PATCH $build.patch: the compound file's header is damaged (its mini stream cutoff is not 4096)"
+rm -f "$build.patch"
 # Record 206 derived from the patch instead of given: the same check comes first.
 patch=$(sample_file edge-no-patch-code.msp)
 configure -DCORVATH_SP_PATCH="$patch" -DCORVATH_SP_RECORDS=

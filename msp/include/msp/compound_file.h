@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +42,12 @@ struct CompoundFile {
     std::array<std::uint32_t, 109> header_difat{}; // the header's DIFAT: the FAT's first sectors
     std::vector<std::uint32_t> difat_sectors;      // the DIFAT chain, as far as a lookup needed it
     DirectoryEntry root;
+    // What the chains have read, each once: the FAT by its sectors (each empty until a chain
+    // needs it), and the mini FAT's and the mini stream's chains from the first stream read in
+    // the mini stream on.
+    std::vector<std::vector<std::uint32_t>> fat;
+    std::optional<Parsed<std::vector<std::uint32_t>>> mini_fat_chain;
+    std::optional<Parsed<std::vector<std::uint32_t>>> mini_stream_chain;
 };
 
 // Opens the file and reads its header and root entry.
