@@ -11,8 +11,10 @@
 namespace corvath::msp {
 namespace {
 
+// A refused patch has no code: the build must never embed it.
 PackCheck refused(PackCheck check, std::string rule) {
     check.refusal = std::move(rule);
+    check.patch_code.clear();
     return check;
 }
 

@@ -238,6 +238,23 @@ TEST(PackVersions, WhatTheTransformsSayDecidesOrStopsTheBuild) {
     }
 }
 
+TEST(PackVersions, APatchRefusedForItsVersionsHasNoCode) {
+    // other-patch.msp with its transform list spoilt: the checker's last rule refuses it.
+    std::ifstream in(sample("other-patch.msp"), std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::size_t list = bytes.find(":Corvath81To82_01");
+    ASSERT_NE(list, std::string::npos);
+    bytes.replace(list, 17, ":NoSuchTransform_");
+    const auto spoilt = std::filesystem::path(testing::TempDir()) / "no-transform.msp";
+    std::ofstream(spoilt, std::ios::binary) << bytes;
+    const PackCheck check = check_pack_patch(spoilt);
+    ASSERT_TRUE(check.refusal);
+    EXPECT_EQ(*check.refusal, "summary property 8 names the transform \"NoSuchTransform_\", which "
+                              "the patch does not hold");
+    EXPECT_EQ(check.patch_code, "") << "a refused patch is never embedded";
+    std::filesystem::remove(spoilt);
+}
+
 TEST(PackVersions, FourPartsAsTheRunReadsThem) {
     const std::pair<const char*, const char*> rows[] = {
         {"8.2.0.5", "8.2.0.5"},
