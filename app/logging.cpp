@@ -1,5 +1,7 @@
 #include "app/logging.h"
 
+#include "install/exit_code.h"
+#include "install/installer_calls.h"
 #include "messages/message_ids.h"
 #include "payload/resource_store.h"
 #include "payload/temp_name.h"
@@ -182,11 +184,10 @@ std::wstring InstallerLogStem() {
 void FinishLogging(std::uint32_t exitCode, std::wstring_view reason, std::uint64_t startedAt) {
     const std::uint64_t took = platform::MonotonicMicroseconds() - startedAt;
     // As deployment tools count the codes: success, a retry, or a failure.
-    constexpr std::uint32_t kRetryLater = 1618;
-    const runlog::Severity severity = exitCode == 0 || exitCode == 1641 || exitCode == 3010
-                                          ? runlog::Severity::Info
-                                      : exitCode == kRetryLater ? runlog::Severity::Warning
-                                                                : runlog::Severity::Failure;
+    const runlog::Severity severity = install::IsInstallerSuccess(exitCode) ? runlog::Severity::Info
+                                      : exitCode == install::kExitAlreadyRunning
+                                          ? runlog::Severity::Warning
+                                          : runlog::Severity::Failure;
     runlog::Log(L"exit code " + std::to_wstring(exitCode) + L": " + std::wstring(reason) +
                     L"; the run took " + std::to_wstring(took / 1000) + L" ms",
                 severity);

@@ -1,13 +1,12 @@
 #include "install/installer_verdict.h"
 
+#include "install/exit_code.h"
 #include "install/patch_state.h"
 #include "platform/msi.h"
 #include "runlog/run_log.h"
 
 namespace install {
 namespace {
-
-constexpr std::uint32_t kPatchTargetNotFound = 1642; // ERROR_PATCH_TARGET_NOT_FOUND
 
 bool IsNotInContext(std::uint32_t result) {
     return result == platform::kErrorUnknownProduct || result == platform::kErrorBadConfiguration;
@@ -53,7 +52,7 @@ void LogInstallersVerdict(const ProductRecord& record, const std::wstring& patch
     const std::wstring said =
         verdict.applies ? std::wstring(L"it applies")
                         : L"it does not apply (" + std::to_wstring(verdict.status) +
-                              (verdict.status == kPatchTargetNotFound
+                              (verdict.status == kExitPatchTargetMissing
                                    ? L", the patch's target is not this product at this version)"
                                    : L")");
     runlog::Log(L"Windows Installer's verdict on the patch for " + record.productCode +

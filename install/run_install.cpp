@@ -37,11 +37,9 @@ constexpr std::size_t kCommandLineCapacity = 1024;
 
 // The facts of the embedded patch an administrator compares with the release's, as the build
 // took them from the patch.
-void LogPatch() {
+void LogPatch(const std::wstring& code) {
     std::wstring digest;
     payload::LoadResString(messages::kPatchDigest, digest, messages::kCatalogueCapacity);
-    std::wstring code;
-    payload::LoadResString(messages::kPatchCode, code, messages::kCatalogueCapacity);
     runlog::Log(L"embedded patch: " +
                 std::to_wstring(payload::ResourceSize(payload::FindEmbeddedPackage())) +
                 L" bytes, SHA-256 " + digest + L", patch code " + code);
@@ -56,8 +54,8 @@ bool PrepareTheRun(payload::PatchCopy& copy, RunTally& tally, ProductRecord& pro
     if (!copy.Make()) {
         return false;
     }
-    LogPatch();
     payload::LoadResString(messages::kPatchCode, patchCode, messages::kCatalogueCapacity);
+    LogPatch(patchCode);
     if (payload::LoadResString(messages::kTargetVersion, prototype.targetVersion,
                                messages::kCatalogueCapacity) == 0 ||
         payload::LoadResString(messages::kApplicableVersions, prototype.applicableVersions,
