@@ -6,7 +6,8 @@
 #   breaks; each warning and note prints one line and the build goes on, and so do the lines that
 #   say how a deployment detects the pack. TARGET and APPLICABLE are the pack's options as given
 #   (empty: the checker takes them from the patch's transforms). Sets OUT_PREFIX_CODE,
-#   OUT_PREFIX_TARGET and OUT_PREFIX_APPLICABLE; FACTS and SCRIPT name the detection files to
+#   OUT_PREFIX_TARGET, OUT_PREFIX_APPLICABLE and OUT_PREFIX_UPGRADED (the product codes a
+#   major-upgrade patch moves products to, ";"-separated); FACTS and SCRIPT name the detection files to
 #   write. TOOLCHAIN msvc holds the patch to what Microsoft's resource compiler and linker carry.
 #
 # cmake -DCHECKER=<program> -DPATCH=<file.msp> -DWHAT=<option> -DOUT=<header>
@@ -44,7 +45,7 @@ function(corvath_check_patch checker file what target applicable out_prefix)
   string(REPLACE "\r" "" report "${report}")
   # Line by line, never as a list: a rule may hold a ";". The leading blank keeps CMake from
   # wrapping the line.
-  foreach(key code target applicable)
+  foreach(key code target applicable upgraded)
     set(found_${key} "")
   endforeach()
   while(report MATCHES "^([a-z]+)=([^\n]*)\n(.*)$")
@@ -57,14 +58,15 @@ function(corvath_check_patch checker file what target applicable out_prefix)
       message(NOTICE " ${what} ${file}: ${value}")
     elseif(key STREQUAL "refuse")
       message(FATAL_ERROR " ${what} ${file}: ${value}")
-    elseif(key STREQUAL "code" OR key STREQUAL "target" OR key STREQUAL "applicable")
+    elseif(key STREQUAL "code" OR key STREQUAL "target" OR key STREQUAL "applicable" OR
+           key STREQUAL "upgraded")
       set(found_${key} "${value}")
     endif()
   endwhile()
   if(NOT status EQUAL 0 OR found_code STREQUAL "")
     message(FATAL_ERROR " ${what} ${file}: the pack checker ${checker} failed (${status})")
   endif()
-  foreach(key code target applicable)
+  foreach(key code target applicable upgraded)
     string(TOUPPER ${key} upper)
     set(${out_prefix}_${upper} "${found_${key}}" PARENT_SCOPE)
   endforeach()
@@ -87,6 +89,7 @@ if(CMAKE_SCRIPT_MODE_FILE)
 #define CORVATH_SP_TARGET_BASE_COMMAS ${major},${minor},0,0
 #define CORVATH_SP_TARGET_BASE_TEXT \"${major}, ${minor}, 0, 0\"
 #define CORVATH_SP_APPLICABLE_VERSIONS \"${patch_APPLICABLE}\"
+#define CORVATH_SP_UPGRADED_CODES L\"${patch_UPGRADED}\\0\"
 ")
   if(EXISTS "${OUT}")
     file(READ "${OUT}" old)

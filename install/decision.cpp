@@ -68,6 +68,8 @@ constexpr DecisionTexts kTexts[] = {
     {ProductDecision::UpToDate, L"up to date", L"the installed version is the target version"},
     {ProductDecision::AlreadyPatched, L"up to date",
      L"Windows Installer has the patch applied to it"},
+    {ProductDecision::Upgraded, L"up to date",
+     L"installed under a code the patch upgrades to, at the target version or later"},
     {ProductDecision::Apply, L"apply", L"the installed version is one the pack applies to"},
     {ProductDecision::NotApplicable, L"not applicable",
      L"no version the pack applies to is the installed one"},

@@ -1,5 +1,6 @@
 #include "install/discovery.h"
 
+#include "install/version.h"
 #include "platform/msi.h"
 #include "runlog/run_log.h"
 
@@ -87,6 +88,38 @@ void DiscoverProducts(const ProductRecord& prototype, const std::wstring& target
     for (const auto& [state, count] : notInstalled) {
         runlog::Log(L"not installed: " + std::to_wstring(count) + L" of the codes, state " +
                     std::to_wstring(state));
+    }
+}
+
+void DiscoverUpgradedProducts(const ProductRecord& prototype,
+                              const std::vector<std::wstring>& upgradedCodes) {
+    const VersionQuad target = ParseVersion(prototype.targetVersion);
+    for (const std::wstring& code : upgradedCodes) {
+        const auto listed = std::find_if(
+            ProductList().begin(), ProductList().end(),
+            [&code](const ProductRecord& record) { return record.productCode == code; });
+        if (listed != ProductList().end() || !IsProductInstalled(code)) {
+            continue;
+        }
+        ProductRecord record = prototype;
+        record.productCode = code;
+        record.installedVersion = ReadProductProperty(code, L"VersionString");
+        record.productName = ReadProductProperty(code, L"ProductName");
+        record.language = ReadProductProperty(code, L"Language");
+        if (!VersionAtLeast(ParseVersion(record.installedVersion), target)) {
+            runlog::Log(L"product " + code + L", a code the patch upgrades to, is at " +
+                        runlog::Quoted(record.installedVersion) + L", below the target " +
+                        prototype.targetVersion + L": not a target");
+            continue;
+        }
+        runlog::Log(L"target " + code +
+                    L": installed under a code the patch upgrades to: "
+                    L"ProductName " +
+                    runlog::Quoted(record.productName) + L", VersionString " +
+                    runlog::Quoted(record.installedVersion) + L", Language " +
+                    runlog::Quoted(record.language));
+        record.underUpgradedCode = true;
+        ProductList().push_back(std::move(record));
     }
 }
 

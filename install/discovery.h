@@ -4,6 +4,7 @@
 #include "install/product.h"
 
 #include <string>
+#include <vector>
 
 namespace install {
 
@@ -11,6 +12,13 @@ namespace install {
 // that Windows Installer reports installed, with its version, name and language. Codes are
 // taken as they stand; an empty entry ends the walk.
 void DiscoverProducts(const ProductRecord& prototype, const std::wstring& targetText);
+
+// A major-upgrade patch moves products to other codes. Appends a copy of `prototype` for each
+// of `upgradedCodes` installed at the prototype's target version or later and not yet listed,
+// marked as found under an upgraded code; one below the target is not a target, and the log
+// says so.
+void DiscoverUpgradedProducts(const ProductRecord& prototype,
+                              const std::vector<std::wstring>& upgradedCodes);
 
 // Installed means the default state (5) or advertised (1).
 bool IsProductInstalled(const std::wstring& productCode);

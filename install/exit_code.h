@@ -13,6 +13,7 @@ constexpr std::uint32_t kExitAlreadyRunning = 1618;          // ERROR_INSTALL_AL
 constexpr std::uint32_t kExitRebootInitiated = 1641;         // ERROR_SUCCESS_REBOOT_INITIATED
 constexpr std::uint32_t kExitPatchTargetMissing = 1642;      // ERROR_PATCH_TARGET_NOT_FOUND
 constexpr std::uint32_t kExitPatchRefusedByPolicy = 1643;    // ERROR_PATCH_PACKAGE_REJECTED
+constexpr std::uint32_t kExitRemovalUnsupported = 1646;      // ERROR_PATCH_REMOVAL_UNSUPPORTED
 constexpr std::uint32_t kExitRemovalRefusedByPolicy = 1649;  // ERROR_PATCH_REMOVAL_DISALLOWED
 constexpr std::uint32_t kExitRebootRequired = 3010;          // ERROR_SUCCESS_REBOOT_REQUIRED
 

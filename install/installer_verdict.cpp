@@ -12,59 +12,80 @@ bool IsNotInContext(std::uint32_t result) {
     return result == platform::kErrorUnknownProduct || result == platform::kErrorBadConfiguration;
 }
 
-struct Verdict {
-    bool given = false;
-    bool applies = false;
-    std::uint32_t status = 0; // the patch's status when given
-    std::uint32_t error = 0;  // why none was given
+struct Answer {
+    InstallersVerdict verdict = InstallersVerdict::None;
+    platform::PatchVerdict patch;
+    std::uint32_t error = platform::kErrorUnknownProduct; // why none was given
     unsigned context = 0;
 };
 
-Verdict AskWindowsInstaller(const ProductRecord& record, const std::wstring& patchPath) {
-    Verdict verdict;
-    verdict.error = platform::kErrorUnknownProduct;
+InstallersVerdict Classify(const platform::PatchVerdict& patch) {
+    if (patch.status != platform::kErrorSuccess) {
+        return InstallersVerdict::DoesNotApply;
+    }
+    return patch.order == platform::kNotInSequence ? InstallersVerdict::SupersededOrObsoleted
+                                                   : InstallersVerdict::Applies;
+}
+
+Answer AskWindowsInstaller(const ProductRecord& record, const std::wstring& patchPath) {
+    Answer answer;
     for (const platform::InstallContext context : kSearchedContexts) {
-        std::uint32_t status = 0;
+        platform::PatchVerdict patch;
         const std::uint32_t result =
-            platform::MsiPatchVerdictIn(context, record.productCode, patchPath, status);
+            platform::MsiPatchVerdictIn(context, record.productCode, patchPath, patch);
         if (result == platform::kErrorSuccess) {
-            verdict = {true, status == platform::kErrorSuccess, status, 0,
-                       static_cast<unsigned>(context)};
-            return verdict;
+            return {Classify(patch), patch, 0, static_cast<unsigned>(context)};
         }
         if (!IsNotInContext(result)) {
-            verdict.error = result;
+            answer.error = result;
         }
     }
-    return verdict;
+    return answer;
+}
+
+std::wstring Said(const Answer& answer) {
+    switch (answer.verdict) {
+    case InstallersVerdict::Applies:
+        return L"it applies";
+    case InstallersVerdict::SupersededOrObsoleted:
+        return L"it is superseded or obsoleted (status 0, no place in the sequence)";
+    default:
+        return L"it does not apply (" + std::to_wstring(answer.patch.status) +
+               (answer.patch.status == kExitPatchTargetMissing
+                    ? L", the patch's target is not this product at this version)"
+                    : L")");
+    }
 }
 
 } // namespace
 
-void LogInstallersVerdict(const ProductRecord& record, const std::wstring& patchPath,
-                          ProductDecision decision) {
-    const Verdict verdict = AskWindowsInstaller(record, patchPath);
-    if (!verdict.given) {
+InstallersVerdict LogInstallersVerdict(const ProductRecord& record, const std::wstring& patchPath,
+                                       ProductDecision decision) {
+    const Answer answer = AskWindowsInstaller(record, patchPath);
+    if (answer.verdict == InstallersVerdict::None) {
         runlog::Log(L"Windows Installer gave no verdict on the patch for " + record.productCode +
-                    L": " + runlog::DescribeError(verdict.error));
-        return;
+                    L": " + runlog::DescribeError(answer.error));
+        return answer.verdict;
     }
-    const std::wstring said =
-        verdict.applies ? std::wstring(L"it applies")
-                        : L"it does not apply (" + std::to_wstring(verdict.status) +
-                              (verdict.status == kExitPatchTargetMissing
-                                   ? L", the patch's target is not this product at this version)"
-                                   : L")");
+    const std::wstring said = Said(answer);
     runlog::Log(L"Windows Installer's verdict on the patch for " + record.productCode +
-                L" (MsiDeterminePatchSequenceW, context " + std::to_wstring(verdict.context) +
+                L" (MsiDeterminePatchSequenceW, context " + std::to_wstring(answer.context) +
                 L"): " + said + L"; the pack's decision: " + ToText(decision));
     const bool packApplies = decision == ProductDecision::Apply;
-    if (packApplies != verdict.applies) {
+    if (!packApplies && answer.verdict == InstallersVerdict::SupersededOrObsoleted) {
+        // A later patch of the family has moved the product on: current, not a refusal.
+        runlog::Log(L"product " + record.productCode +
+                    L" counts as current: Windows Installer has this patch superseded or "
+                    L"obsoleted there");
+        return answer.verdict;
+    }
+    if (packApplies != (answer.verdict == InstallersVerdict::Applies)) {
         runlog::Log(std::wstring(kDisagreement) + L" on " + record.productCode + L": the pack " +
                         (packApplies ? L"applies the patch" : L"does not apply the patch") +
                         L", Windows Installer says " + said + L"; the pack's decision stands",
                     runlog::Severity::Warning);
     }
+    return answer.verdict;
 }
 
 } // namespace install

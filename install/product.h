@@ -14,6 +14,9 @@ struct ProductRecord {
     std::wstring commandLine;        // what Windows Installer was given for this product
     std::wstring applicableVersions; // catalogue entry 900: versions, each followed by ","
     std::wstring installedVersion;   // installer property VersionString
+    // Found under a product code the patch's transforms upgrade to (a major-upgrade patch), at
+    // the target version or later: such a product is current.
+    bool underUpgradedCode = false;
 };
 
 // The products of this run, in the order of the patch's target list.

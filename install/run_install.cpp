@@ -18,6 +18,7 @@
 #include "payload/patch_summary.h"
 #include "payload/resource_store.h"
 #include "payload/temp_name.h"
+#include "payload/upgraded_codes.h"
 #include "platform/files.h"
 #include "platform/msi.h"
 #include "platform/process.h"
@@ -102,7 +103,9 @@ ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const Patc
         const VersionQuad installed = ParseVersion(record.installedVersion);
         const VersionQuad target = ParseVersion(record.targetVersion);
         const ProductDecision decision =
-            DecideProduct(registration.state, installed, target, record.applicableVersions);
+            record.underUpgradedCode
+                ? ProductDecision::Upgraded
+                : DecideProduct(registration.state, installed, target, record.applicableVersions);
         runlog::Log(L"product " + record.productCode + L": installed " +
                     runlog::Quoted(record.installedVersion) + L", target " + record.targetVersion +
                     L", applies to " + runlog::Quoted(record.applicableVersions) + L", language " +
@@ -114,6 +117,7 @@ ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const Patc
         switch (decision) {
         case ProductDecision::UpToDate:
         case ProductDecision::AlreadyPatched:
+        case ProductDecision::Upgraded:
             ++upToDate;
             break;
         case ProductDecision::Apply: {
@@ -127,7 +131,11 @@ ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const Patc
             break;
         }
         case ProductDecision::NotApplicable:
-            LogInstallersVerdict(record, patch.path, decision);
+            if (LogInstallersVerdict(record, patch.path, decision) ==
+                InstallersVerdict::SupersededOrObsoleted) {
+                ++upToDate;
+                break;
+            }
             tally.notApplicable = true;
             messages::ShowMessage(messages::kWrongVersion);
             break;
@@ -161,6 +169,7 @@ InstallResult RunInstall(const InstallSettings& settings) {
     }
 
     DiscoverProducts(prototype, targets);
+    DiscoverUpgradedProducts(prototype, payload::UpgradedProductCodes());
     std::vector<ProductRecord>& products = ProductList();
     runlog::Log(L"target products installed: " + std::to_wstring(products.size()));
     if (products.empty()) {

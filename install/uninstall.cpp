@@ -11,6 +11,7 @@
 #include "messages/presenter.h"
 #include "payload/patch_summary.h"
 #include "payload/resource_store.h"
+#include "payload/upgraded_codes.h"
 #include "platform/msi.h"
 #include "platform/system.h"
 #include "runlog/run_log.h"
@@ -52,6 +53,35 @@ std::vector<ProductRecord> PatchedProducts(const std::wstring& patchCode,
     }
     runlog::Log(L"products with the patch applied: " + std::to_wstring(patched.size()));
     return patched;
+}
+
+// A major-upgrade patch moved these products to other codes: Windows Installer cannot remove
+// such a patch (it would have to give the product its old code back).
+std::vector<ProductRecord> UpgradedWithThePatch(const std::wstring& patchCode) {
+    std::vector<ProductRecord> upgraded;
+    for (const std::wstring& code : payload::UpgradedProductCodes()) {
+        ProductRecord record;
+        record.productCode = code;
+        if (IsProductInstalled(code) && IsPatchApplied(patchCode, record)) {
+            record.productName = ReadProductProperty(code, L"ProductName");
+            record.language = ReadProductProperty(code, L"Language");
+            upgraded.push_back(record);
+        }
+    }
+    return upgraded;
+}
+
+// Each product the patch upgraded keeps it: 1646 for each, with no installer call.
+void ReportUnremovable(const std::vector<ProductRecord>& upgraded, RunTally& tally) {
+    for (const ProductRecord& record : upgraded) {
+        messages::CurrentProductName() = record.productName;
+        UseProductLanguage(record);
+        runlog::Log(L"product " + record.productCode +
+                    L" has the patch under a code the patch upgrades to: Windows Installer cannot "
+                    L"remove a major-upgrade patch (1646)");
+        CountResult(tally, kExitRemovalUnsupported);
+        ReportResult(kExitRemovalUnsupported, messages::kRemoved, messages::kRemovalFailed);
+    }
 }
 
 } // namespace
@@ -108,6 +138,12 @@ InstallResult RunUninstall(const InstallSettings& settings) {
     tally.ownWorkFailed = false;
 
     const std::vector<ProductRecord> patched = PatchedProducts(patchCode, targets);
+    const std::vector<ProductRecord> upgraded = UpgradedWithThePatch(patchCode);
+    ReportUnremovable(upgraded, tally);
+    if (patched.empty() && !upgraded.empty()) {
+        holds.LetGo();
+        return {true, ExitCodeFor(tally), ExitReasonFor(tally)};
+    }
     if (patched.empty()) {
         holds.LetGo();
         messages::ShowMessage(messages::kNotInstalled);

@@ -1,6 +1,7 @@
 #include "install/version.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 
 namespace install {
@@ -102,6 +103,15 @@ VersionQuad ParseVersion(std::wstring text) {
 bool VersionsEqual(const VersionQuad& a, const VersionQuad& b) {
     return a.major == b.major && a.minor == b.minor && a.build == b.build &&
            a.revision == b.revision;
+}
+
+bool VersionAtLeast(const VersionQuad& a, const VersionQuad& b) {
+    const auto fields = [](const VersionQuad& v) {
+        return std::array<std::uint32_t, 4>{
+            static_cast<std::uint32_t>(v.major), static_cast<std::uint32_t>(v.minor),
+            static_cast<std::uint16_t>(v.build), static_cast<std::uint16_t>(v.revision)};
+    };
+    return fields(a) >= fields(b);
 }
 
 } // namespace install

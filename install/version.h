@@ -21,6 +21,10 @@ VersionQuad ParseVersion(std::wstring text);
 
 bool VersionsEqual(const VersionQuad& a, const VersionQuad& b);
 
+// True when `a` is `b` or later: the four fields compared in order as unsigned numbers, the
+// way Windows Installer orders product versions (a field's 16 bits for the last two).
+bool VersionAtLeast(const VersionQuad& a, const VersionQuad& b);
+
 // The decimal reading of the standard wide-string-to-long conversion, with a 32-bit result and
 // the same rules on every platform: leading white space, one sign, then decimal digits of any
 // script; the first other character ends the number; out-of-range values saturate.

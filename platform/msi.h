@@ -62,12 +62,20 @@ enum class InstallContext : unsigned { UserManaged = 1, UserUnmanaged = 2, Machi
 std::uint32_t MsiPatchInfoIn(InstallContext context, const std::wstring& patchCode,
                              const std::wstring& productCode, const wchar_t* property,
                              std::wstring& value);
+// Windows Installer's answer for one patch in MsiDeterminePatchSequenceW: its status (0, or
+// 1642 when it does not apply) and its place in the order of application, kNotInSequence when it
+// takes none. Status 0 with no place: the patch is superseded or obsoleted on the product.
+struct PatchVerdict {
+    std::uint32_t status = 0;
+    std::uint32_t order = 0;
+};
+constexpr std::uint32_t kNotInSequence = 0xFFFFFFFF; // dwOrder -1
+
 // MsiDeterminePatchSequenceW for one patch file on a product in one context: Windows
 // Installer's own verdict whether the patch applies to it. The call's result (1605 or 1610 when
-// the context does not know the product); on success `status` is the patch's (0: it applies,
-// 1642: it does not).
+// the context does not know the product); on success `verdict` holds the patch's answer.
 std::uint32_t MsiPatchVerdictIn(InstallContext context, const std::wstring& productCode,
-                                const std::wstring& patchPath, std::uint32_t& status);
+                                const std::wstring& patchPath, PatchVerdict& verdict);
 // MsiRemovePatchesW(patch code, product, INSTALLTYPE_SINGLE_INSTANCE, properties).
 std::uint32_t MsiRemovePatch(const std::wstring& patchCode, const std::wstring& productCode,
                              const std::wstring& properties);

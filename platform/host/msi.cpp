@@ -194,7 +194,7 @@ std::uint32_t MsiPatchInfoIn(InstallContext context, const std::wstring& patchCo
 }
 
 std::uint32_t MsiPatchVerdictIn(InstallContext context, const std::wstring& productCode,
-                                const std::wstring& patchPath, std::uint32_t& status) {
+                                const std::wstring& patchPath, PatchVerdict& verdict) {
     host::Simulation& simulation = host::TheSimulation();
     simulation.verdictCalls.push_back({productCode, patchPath, static_cast<unsigned>(context)});
     const auto product = simulation.products.find(productCode);
@@ -203,7 +203,8 @@ std::uint32_t MsiPatchVerdictIn(InstallContext context, const std::wstring& prod
         product->second.context != static_cast<unsigned>(context)) {
         return kErrorBadConfiguration;
     }
-    status = product->second.patchVerdict;
+    verdict.status = product->second.patchVerdict;
+    verdict.order = product->second.patchOrder;
     return kErrorSuccess;
 }
 

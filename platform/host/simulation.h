@@ -52,9 +52,11 @@ struct InstalledProduct {
     std::map<unsigned, std::uint32_t> contextErrors; // what asking a patch's state in a context
                                                      // gives instead of an answer
     // Windows Installer's verdict on a patch (MsiDeterminePatchSequenceW): the context the
-    // product is installed in, and the patch's status there (0 applies, 1642 does not).
+    // product is installed in, and the patch's status there (0 applies, 1642 does not) and its
+    // place in the sequence (0xFFFFFFFF: none, as for a patch superseded or obsoleted).
     unsigned context = 4; // MSIINSTALLCONTEXT_MACHINE
     std::uint32_t patchVerdict = 0;
+    std::uint32_t patchOrder = 0;
     // Whether a successful patch registers the patch it was given under its code, as Windows
     // Installer does; by default the product's patches stay as the test set them, so that a test
     // can run the pack again on the machine as it was.

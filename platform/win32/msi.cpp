@@ -117,7 +117,7 @@ std::uint32_t MsiPatchInfoIn(InstallContext context, const std::wstring& patchCo
 }
 
 std::uint32_t MsiPatchVerdictIn(InstallContext context, const std::wstring& productCode,
-                                const std::wstring& patchPath, std::uint32_t& status) {
+                                const std::wstring& patchPath, PatchVerdict& verdict) {
     if (Msi() == nullptr) {
         return kNoInstallerService;
     }
@@ -129,7 +129,8 @@ std::uint32_t MsiPatchVerdictIn(InstallContext context, const std::wstring& prod
     // No user SID: the machine context takes none, and the user contexts then mean this user.
     const UINT result = Msi()->determinePatchSequence(
         productCode.c_str(), nullptr, static_cast<MSIINSTALLCONTEXT>(context), 1, &patch);
-    status = patch.uStatus;
+    verdict.status = patch.uStatus;
+    verdict.order = patch.dwOrder;
     return result;
 }
 

@@ -7,6 +7,7 @@
 #include "payload/resource_store.h"
 #include "payload/temp_name.h"
 #include "platform/host/simulation.h"
+#include "platform/msi.h"
 #include "runlog/run_log.h"
 #include "test_support.h"
 
@@ -412,6 +413,44 @@ TEST_F(Installation, ASmallUpdateIsAppliedOnceThenCurrentAndWindowsInstallersVer
               std::string::npos)
         << log;
     EXPECT_EQ(log.find("disagree on {6513270E"), std::string::npos);
+}
+
+TEST_F(Installation, AProductWhoseFamilyMovedOnIsCurrentAndOneUnderAnUpgradedCodeByItsVersion) {
+    // A: at a version the pack does not list, where Windows Installer answers status 0 with no
+    // place in the sequence: a later patch of the family superseded or obsoleted this one there.
+    // Then three products under a code a major-upgrade patch moves products to: at the target,
+    // past it (8.10 orders after 8.2 field by field) and below it.
+    constexpr wchar_t kAt[] = L"{0A1B2C3D-0000-4000-8000-0000000000A1}";
+    constexpr wchar_t kPast[] = L"{0A1B2C3D-0000-4000-8000-0000000000A2}";
+    constexpr wchar_t kBelow[] = L"{0A1B2C3D-0000-4000-8000-0000000000A3}";
+    TheSimulation().products[kA] = Product(L"8.1.5.0", L"1031");
+    TheSimulation().products[kA].patchOrder = platform::kNotInSequence;
+    TheSimulation().products[kAt] = Product(L"8.2.0.5", L"1033");
+    TheSimulation().products[kPast] = Product(L"8.10.0.0", L"1033");
+    TheSimulation().products[kBelow] = Product(L"8.1.0.4", L"1033");
+    std::uint32_t error = 0;
+    runlog::StartRunLog(testing_support::Wide((scratch_ / "run.log").string()),
+                        runlog::LogOpening::CreateNew, error);
+    install::DiscoverProducts(prototype_, kA);
+    install::DiscoverUpgradedProducts(prototype_, {kAt, kA, kPast, kBelow});
+    EXPECT_EQ(Codes(), (std::vector<std::wstring>{kA, kAt, kPast})) << "kA once, kBelow not";
+    install::RunTally tally;
+    install::InstallerLog noLog(L"");
+    install::WaitBudget budget;
+    const install::PatchAtHand patch{L"C:\\MSP2", L"{5E0A7C2D-8B14-4C6A-9F3E-2D7B1A9C4E60}"};
+    EXPECT_EQ(install::InstallProducts(install::ProductList(), patch, tally, {}, noLog, budget),
+              install::ProductsOutcome::AllUpToDate);
+    runlog::StopRunLog();
+    EXPECT_TRUE(TheSimulation().configureCalls.empty());
+    EXPECT_TRUE(TheSimulation().shownBoxes.empty()) << "no 308";
+    EXPECT_EQ(install::ExitCodeFor(tally), 0u);
+    const std::vector<char> bytes = testing_support::ReadFileBytes(scratch_ / "run.log");
+    const std::string log(bytes.begin(), bytes.end());
+    EXPECT_NE(log.find("it is superseded or obsoleted"), std::string::npos) << log;
+    EXPECT_NE(log.find("{0A1B2C3D-0000-4000-8000-0000000000A3}, a code the patch upgrades to, is "
+                       "at \"8.1.0.4\", below the target 8.2.0.5: not a target"),
+              std::string::npos)
+        << log;
 }
 
 TEST_F(Installation, RelativeFoldersStillGiveWindowsInstallerAFullPath) {

@@ -46,4 +46,43 @@ std::wstring Wide(const std::string& text) {
     return std::wstring(text.begin(), text.end());
 }
 
+std::vector<char> ResourcesWithText(const std::u16string& name, const std::u16string& text) {
+    std::vector<char> res = ReadFileBytes(CORVATH_RES_FILE);
+    const auto put16 = [](std::vector<char>& out, std::uint16_t value) {
+        out.push_back(static_cast<char>(value & 0xFF));
+        out.push_back(static_cast<char>(value >> 8));
+    };
+    const auto put32 = [&put16](std::vector<char>& out, std::uint32_t value) {
+        put16(out, static_cast<std::uint16_t>(value & 0xFFFF));
+        put16(out, static_cast<std::uint16_t>(value >> 16));
+    };
+    std::vector<char> data;
+    for (char16_t unit : text + u'\0') {
+        put16(data, unit);
+    }
+    // TYPE (RT_RCDATA by id), NAME (a text), then the fixed fields after DWORD alignment.
+    std::vector<char> names;
+    put16(names, 0xFFFF);
+    put16(names, 10);
+    for (char16_t unit : name + u'\0') {
+        put16(names, unit);
+    }
+    while (names.size() % 4 != 0) {
+        names.push_back(0);
+    }
+    put32(res, static_cast<std::uint32_t>(data.size()));
+    put32(res, static_cast<std::uint32_t>(8 + names.size() + 16));
+    res.insert(res.end(), names.begin(), names.end());
+    put32(res, 0);      // DataVersion
+    put16(res, 0x0030); // MemoryFlags: MOVEABLE | PURE
+    put16(res, 1033);   // LanguageId
+    put32(res, 0);      // Version
+    put32(res, 0);      // Characteristics
+    res.insert(res.end(), data.begin(), data.end());
+    while (res.size() % 4 != 0) {
+        res.push_back(0);
+    }
+    return res;
+}
+
 } // namespace testing_support

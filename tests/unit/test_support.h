@@ -21,6 +21,10 @@ class FreshProcess : public ::testing::Test {
 };
 
 std::vector<char> ReadFileBytes(const std::filesystem::path& path);
+
+// The pack's compiled resources with one more RCDATA entry named `name` holding `text` as UTF-16
+// with its NUL, as the resource compiler writes it; for Simulation::resourceFile.
+std::vector<char> ResourcesWithText(const std::u16string& name, const std::u16string& text);
 std::wstring Wide(const std::string& text);
 
 } // namespace testing_support

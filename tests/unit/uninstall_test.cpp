@@ -76,6 +76,22 @@ TEST_F(Uninstall, RemovesThePatchWhereItIsAppliedInEachProductsLanguage) {
     EXPECT_EQ(TheSimulation().snapshotsTaken, 1) << "the guard runs only before a removal";
 }
 
+TEST_F(Uninstall, APatchThatUpgradedTheProductCannotBeRemoved) {
+    // A major-upgrade patch moved the product to another code; Windows Installer cannot take
+    // such a patch off. The pack says so (1646) without asking it to.
+    constexpr wchar_t kUpgraded[] = L"{0A1B2C3D-0000-4000-8000-0000000000A1}";
+    TheSimulation().products.clear();
+    Patched(kUpgraded, L"1031");
+    TheSimulation().resourceFile = std::make_shared<const std::vector<char>>(
+        testing_support::ResourcesWithText(u"UPGRADED_CODES", u"{0A1B2C3D-0000-4000-8000-"
+                                                              u"0000000000A1};"));
+    EXPECT_EQ(install::RunUninstall().exitCode, 1646u);
+    EXPECT_TRUE(TheSimulation().removeCalls.empty());
+    ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u);
+    EXPECT_NE(TheSimulation().shownBoxes[0].text.find(L"1646"), std::wstring::npos);
+    EXPECT_EQ(TheSimulation().snapshotsTaken, 0) << "nobody is asked to close Corvath";
+}
+
 TEST_F(Uninstall, ExitCodesFromTheInstallersResults) {
     struct Row {
         const char* name;
