@@ -70,6 +70,8 @@ constexpr DecisionTexts kTexts[] = {
      L"Windows Installer has the patch applied to it"},
     {ProductDecision::Upgraded, L"up to date",
      L"installed under a code the patch upgrades to, at the target version or later"},
+    {ProductDecision::Superseded, L"up to date",
+     L"Windows Installer has this patch superseded or obsoleted there"},
     {ProductDecision::Apply, L"apply", L"the installed version is one the pack applies to"},
     {ProductDecision::NotApplicable, L"not applicable",
      L"no version the pack applies to is the installed one"},

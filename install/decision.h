@@ -12,6 +12,8 @@ enum class ProductDecision {
     UpToDate,       // installed is the target version: counted, nothing shown
     AlreadyPatched, // Windows Installer has the patch applied to it: counted as UpToDate
     Upgraded,       // installed under a code the patch upgrades to, at or past the target: UpToDate
+    Superseded,     // not applicable, where Windows Installer has the patch superseded or
+                    // obsoleted (a later patch of its family): counted as UpToDate
     Apply,          // an applicable version matches the installed one
     NotApplicable,  // the list ran out first: message 308
     StopUpToDate,   // the target version came first in the list: message 306, the run ends

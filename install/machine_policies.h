@@ -34,6 +34,7 @@ void LogMachinePolicies(const MachinePolicies& machine);
 // `removing`). False, with the tally, the thread's last error and the log saying why: 1643 for a
 // patch refused by policy (DisableMsi 2, DisablePatch 1), 1649 for a removal refused by policy
 // (DisableMsi 2, DisablePatchUninstall 1), 1601 when the Windows Installer service is disabled.
+// Asked only once the run knows it has a product to patch, or a patch to remove.
 bool PoliciesAllowTheRun(const MachinePolicies& machine, bool removing, RunTally& tally);
 
 // Where nobody answers a box (quiet, or a station nobody can see) and without /norestart,

@@ -91,21 +91,16 @@ std::uint32_t ApplyPatchToProduct(ProductRecord& record, const std::wstring& pat
     return result;
 }
 
-ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const PatchAtHand& patch,
-                                RunTally& tally, bool noRestart, InstallerLog& installerLog,
-                                WaitBudget& budget) {
-    std::size_t upToDate = 0;
-    for (std::size_t index = 0; index < products.size(); ++index) {
-        ProductRecord& record = products[index];
-        messages::CurrentProductName() = record.productName;
-        UseProductLanguage(record);
+std::vector<ProductDecision> DecideProducts(const std::vector<ProductRecord>& products,
+                                            const PatchAtHand& patch) {
+    std::vector<ProductDecision> decisions;
+    for (const ProductRecord& record : products) {
         const PatchRegistration registration = QueryPatchState(patch.code, record.productCode);
-        const VersionQuad installed = ParseVersion(record.installedVersion);
-        const VersionQuad target = ParseVersion(record.targetVersion);
-        const ProductDecision decision =
+        ProductDecision decision =
             record.underUpgradedCode
                 ? ProductDecision::Upgraded
-                : DecideProduct(registration.state, installed, target, record.applicableVersions);
+                : DecideProduct(registration.state, ParseVersion(record.installedVersion),
+                                ParseVersion(record.targetVersion), record.applicableVersions);
         runlog::Log(L"product " + record.productCode + L": installed " +
                     runlog::Quoted(record.installedVersion) + L", target " + record.targetVersion +
                     L", applies to " + runlog::Quoted(record.applicableVersions) + L", language " +
@@ -114,14 +109,39 @@ ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const Patc
                          ? std::wstring()
                          : L" (state " + runlog::Quoted(registration.stateText) + L")") +
                     L": " + ToText(decision) + L", " + ReasonText(decision));
-        switch (decision) {
+        if (decision == ProductDecision::Apply || decision == ProductDecision::NotApplicable) {
+            const InstallersVerdict verdict = LogInstallersVerdict(record, patch.path, decision);
+            if (decision == ProductDecision::NotApplicable &&
+                verdict == InstallersVerdict::SupersededOrObsoleted) {
+                decision = ProductDecision::Superseded;
+            }
+        }
+        decisions.push_back(decision);
+    }
+    return decisions;
+}
+
+bool AnyToApply(const std::vector<ProductDecision>& decisions) {
+    return std::find(decisions.begin(), decisions.end(), ProductDecision::Apply) != decisions.end();
+}
+
+ProductsOutcome ActOnProducts(std::vector<ProductRecord>& products,
+                              const std::vector<ProductDecision>& decisions,
+                              const PatchAtHand& patch, RunTally& tally, bool noRestart,
+                              InstallerLog& installerLog, WaitBudget& budget) {
+    std::size_t upToDate = 0;
+    for (std::size_t index = 0; index < products.size() && index < decisions.size(); ++index) {
+        ProductRecord& record = products[index];
+        messages::CurrentProductName() = record.productName;
+        UseProductLanguage(record);
+        switch (decisions[index]) {
         case ProductDecision::UpToDate:
         case ProductDecision::AlreadyPatched:
         case ProductDecision::Upgraded:
+        case ProductDecision::Superseded:
             ++upToDate;
             break;
         case ProductDecision::Apply: {
-            LogInstallersVerdict(record, patch.path, decision);
             installerLog.StartOnce();
             const std::uint32_t result = ApplyPatchToProduct(record, patch.path, noRestart, budget);
             CountResult(tally, result);
@@ -131,11 +151,6 @@ ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const Patc
             break;
         }
         case ProductDecision::NotApplicable:
-            if (LogInstallersVerdict(record, patch.path, decision) ==
-                InstallersVerdict::SupersededOrObsoleted) {
-                ++upToDate;
-                break;
-            }
             tally.notApplicable = true;
             messages::ShowMessage(messages::kWrongVersion);
             break;
@@ -146,6 +161,13 @@ ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const Patc
     return upToDate == products.size() ? ProductsOutcome::AllUpToDate : ProductsOutcome::Done;
 }
 
+ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const PatchAtHand& patch,
+                                RunTally& tally, bool noRestart, InstallerLog& installerLog,
+                                WaitBudget& budget) {
+    return ActOnProducts(products, DecideProducts(products, patch), patch, tally, noRestart,
+                         installerLog, budget);
+}
+
 InstallResult RunInstall(const InstallSettings& settings) {
     RunTally tally;
     WaitBudget budget;
@@ -154,9 +176,6 @@ InstallResult RunInstall(const InstallSettings& settings) {
     const MachinePolicies machine = ReadMachinePolicies();
     LogMachinePolicies(machine);
     LogUnannouncedRestart(settings.noRestart);
-    if (!PoliciesAllowTheRun(machine, false, tally)) {
-        return Stop(holds, tally, messages::kInstallFailed);
-    }
     if (!HoldThePack(holds.lock, budget, tally)) {
         return Stop(holds, tally, messages::kInstallFailed);
     }
@@ -176,15 +195,24 @@ InstallResult RunInstall(const InstallSettings& settings) {
         tally.noTargetInstalled = true;
         return Stop(holds, tally, messages::kNoTargetProduct);
     }
-    if (!WaitForHostProgramClosed(tally, budget)) {
-        return Stop(holds, tally, messages::kInstallFailed);
-    }
 
     patch.path = holds.copy.Path();
     LendTemporaryFolder(patch.path);
+    // Decide first: a policy, or the question to close Corvath, matters only to a run that is
+    // about to patch a product.
+    const std::vector<ProductDecision> decisions = DecideProducts(products, patch);
+    if (AnyToApply(decisions)) {
+        if (!PoliciesAllowTheRun(machine, false, tally) ||
+            !WaitForHostProgramClosed(tally, budget)) {
+            return Stop(holds, tally, messages::kInstallFailed);
+        }
+    } else {
+        runlog::Log(L"no product is to be patched: nobody is asked to close Corvath");
+    }
+
     InstallerLog installerLog(settings.installerLogStem);
     const ProductsOutcome outcome =
-        InstallProducts(products, patch, tally, settings.noRestart, installerLog, budget);
+        ActOnProducts(products, decisions, patch, tally, settings.noRestart, installerLog, budget);
     switch (outcome) {
     case ProductsOutcome::StoppedUpToDate:
         // In the language of the product that stopped the run, as the thread is still set.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "install/busy_waits.h"
+#include "install/decision.h"
 #include "install/exit_code.h"
 #include "install/installer_log.h"
 #include "install/product.h"
@@ -13,10 +14,12 @@
 
 namespace install {
 
-// Wait for another run of the pack → extract → versions → targets → discover → wait for the host
-// program → decide and apply per product → summary. Messages about a product appear in that
-// product's language. The temporary copy of the patch is held from its extraction until the last
-// product is done and deleted on every way out, before the last message is shown.
+// Wait for another run of the pack → extract → versions → targets → discover → decide every
+// product → where a product is to be patched: the policies, then wait for the host program →
+// act per product → summary. Nobody is asked, and no policy refuses, where nothing is to be done.
+// Messages about a product appear in that product's language. The temporary copy of the patch is
+// held from its extraction until the last product is done and deleted on every way out, before the
+// last message is shown.
 InstallResult RunInstall(const InstallSettings& settings = {});
 
 enum class ProductsOutcome {
@@ -31,10 +34,23 @@ struct PatchAtHand {
     std::wstring code;
 };
 
-// The per-product part of the run: asks Windows Installer whether it has the patch registered on
-// the product, decides and acts for each product in order, counting into `tally`, and shows each
-// product's own messages (301, 300, 308) in its language. The closing 306 of the two up-to-date
-// outcomes is the caller's.
+// Decides every product in order, silently: Windows Installer's patch state on it, its
+// versions and, where the patch would be applied or refused, Windows Installer's own verdict.
+std::vector<ProductDecision> DecideProducts(const std::vector<ProductRecord>& products,
+                                            const PatchAtHand& patch);
+
+// Whether any decision applies the patch: only then are policies and the person asked.
+bool AnyToApply(const std::vector<ProductDecision>& decisions);
+
+// Acts on each product's decision in order, counting into `tally`, and shows each product's own
+// messages (301, 300, 308) in its language. The closing 306 of the two up-to-date outcomes is the
+// caller's.
+ProductsOutcome ActOnProducts(std::vector<ProductRecord>& products,
+                              const std::vector<ProductDecision>& decisions,
+                              const PatchAtHand& patch, RunTally& tally, bool noRestart,
+                              InstallerLog& installerLog, WaitBudget& budget);
+
+// Decides, then acts: the per-product part of the run, with no question and no policy between.
 ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const PatchAtHand& patch,
                                 RunTally& tally, bool noRestart, InstallerLog& installerLog,
                                 WaitBudget& budget);

@@ -115,9 +115,6 @@ InstallResult RunUninstall(const InstallSettings& settings) {
     const MachinePolicies machine = ReadMachinePolicies();
     LogMachinePolicies(machine);
     LogUnannouncedRestart(settings.noRestart);
-    if (!PoliciesAllowTheRun(machine, true, tally)) {
-        return Stop(holds, tally, messages::kRemovalFailed);
-    }
     if (!HoldThePack(holds.lock, budget, tally)) {
         return Stop(holds, tally, messages::kRemovalFailed);
     }
@@ -149,7 +146,8 @@ InstallResult RunUninstall(const InstallSettings& settings) {
         messages::ShowMessage(messages::kNotInstalled);
         return {true, kExitSuccess, L"the patch is applied to no product: nothing to remove"};
     }
-    if (!WaitForHostProgramClosed(tally, budget)) {
+    // Only a run about to remove the patch meets the policies, and asks to close Corvath.
+    if (!PoliciesAllowTheRun(machine, true, tally) || !WaitForHostProgramClosed(tally, budget)) {
         return Stop(holds, tally, messages::kRemovalFailed);
     }
 

@@ -95,6 +95,41 @@ TEST_F(MachinePolicies, APolicyThatForbidsTheRunEndsItBeforeAnyInstallerCall) {
     }
 }
 
+TEST_F(MachinePolicies, NobodyIsAskedAndNoPolicyRefusesWhereTheRunHasNothingToDo) {
+    // Every product is decided before the policies and the question to close Corvath, which only
+    // a run about to patch (or remove) meets. Corvath runs throughout.
+    struct Row {
+        const char* what;
+        const wchar_t* version;
+        bool removing;
+        const wchar_t* policy;
+        std::uint32_t exitCode;
+    };
+    const Row rows[] = {
+        {"up to date, patching forbidden", L"8.2.0.5", false, L"DisablePatch", 0},
+        {"nothing to remove, removal forbidden", L"8.2.0.5", true, L"DisablePatchUninstall", 0},
+        {"not applicable", L"8.0.0.0", false, L"DisablePatchUninstall", 1642},
+        {"about to apply, patching forbidden", L"8.1.0.4", false, L"DisablePatch", 1643},
+    };
+    for (const Row& row : rows) {
+        TheSimulation().machineDwords = {{kPolicies + std::wstring(row.policy), 1}};
+        TheSimulation().products[kDe].properties[L"VersionString"] = row.version;
+        TheSimulation().processes = {{100, L"corvath.exe"}};
+        TheSimulation().snapshotsTaken = 0;
+        TheSimulation().configureCalls.clear();
+        install::ProductList().clear();
+        // Removing: the product does not have the patch, so there is nothing to remove.
+        std::uint32_t error = 0;
+        runlog::StartRunLog(testing_support::Wide((scratch_ / "run.log").string()),
+                            runlog::LogOpening::Append, error);
+        result_ = row.removing ? install::RunUninstall() : install::RunInstall();
+        runlog::StopRunLog();
+        EXPECT_EQ(result_.exitCode, row.exitCode) << row.what;
+        EXPECT_EQ(TheSimulation().snapshotsTaken, 0) << row.what << ": nobody asked";
+        EXPECT_TRUE(TheSimulation().configureCalls.empty()) << row.what;
+    }
+}
+
 TEST_F(MachinePolicies, TheLogNamesEveryPolicyTheServiceAndAPendingRestart) {
     TheSimulation().machineDwords[std::wstring(kPolicies) + L"MaxPatchCacheSize"] = 0;
     TheSimulation().machineValuesWithData.insert(
