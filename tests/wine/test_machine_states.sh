@@ -109,3 +109,21 @@ assert_contains "$policy_log" "the policy DisablePatch 1 forbids applying patche
 assert_eq "" "$(copies_in "$TEMP_DIR")" "no copy of the patch was made"
 assert_eq 8.1.0.4 "$(probe_field "$de" VersionString)" "corvath-de is untouched"
 log "the service as Wine has it: $(grep -o 'the Windows Installer service.*' <<<"$policy_log")"
+
+begin_case "the same policy on an up-to-date machine with Corvath open: nobody asked, nothing refused, 0"
+fresh_prefix machine-states-current
+msi_install "$(sample_file corvath-current.msi)"
+wine reg add 'HKLM\Software\Policies\Microsoft\Windows\Installer' /v DisablePatch /t REG_DWORD \
+    /d 1 /f >/dev/null 2>&1
+TEMP_DIR=$(prefix_temp_dir)
+start_host_program
+run_pack policy-current
+current_log=$(cat "$(find "$TEMP_DIR" -maxdepth 1 -name 'corvath-sp-8.2.0.5-*[0-9].log' | sort | tail -n 1)")
+assert_eq 0 "$LAST_RC" "exit code 0"
+assert_contains "$current_log" "no product is to be patched: nobody is asked to close Corvath" \
+    "decided first"
+assert_not_contains "$current_log" "running-program check" "Corvath is not even looked for"
+assert_not_contains "$current_log" "forbids applying patches" "no policy refuses"
+assert_contains "$BOXES" "this service pack is not necessary" "306"
+assert_eq 1 "$(grep -c . <<<"$BOXES")" "and no other box"
+stop_host_program
