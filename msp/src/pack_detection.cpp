@@ -119,11 +119,16 @@ std::string intune_detection_script(const PackDetection& detection) {
     line("            @($productCode, '', 7, 7))");
     line("        $count = [System.__ComObject].InvokeMember('Count', $get, $null, $patches, "
          "$null)");
-    line("        for ($i = 0; $i -lt $count; $i++) {");
-    line("            $patch = [System.__ComObject].InvokeMember('Item', $get, $null, $patches, "
-         "@($i))");
-    line("            $code = [System.__ComObject].InvokeMember('PatchCode', $get, $null, $patch, "
-         "$null)");
+    line("        # The documents do not say where Item's index starts: 0 to Count covers both.");
+    line("        for ($i = 0; $i -le $count; $i++) {");
+    line("            try {");
+    line("                $patch = [System.__ComObject].InvokeMember('Item', $get, $null, "
+         "$patches, @($i))");
+    line("                $code = [System.__ComObject].InvokeMember('PatchCode', $get, $null, "
+         "$patch, $null)");
+    line("            } catch {");
+    line("                continue");
+    line("            }");
     line("            if ($code -eq $patchCode) {");
     line("                Write-Output \"Detected: patch $patchCode on $productCode\"");
     line("                exit 0");
