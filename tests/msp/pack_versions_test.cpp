@@ -76,8 +76,8 @@ TEST(TransformVersions, ASmallUpdateOfTwoThreePartBaselinesLeavesEachAlone) {
     const std::pair<const char*, const char*> pairs[] = {
         {"CorvathDataFix_01", "1.1.1"},
         {"#CorvathDataFix_01", "1.1.1"},
-        {"CorvathDataFix_01_112", "1.1.2"},
-        {"#CorvathDataFix_01_112", "1.1.2"},
+        {"CorvathDataFix_01_211", "2.1.1"},
+        {"#CorvathDataFix_01_211", "2.1.1"},
     };
     ASSERT_EQ(check.transforms.size(), std::size(pairs));
     for (std::size_t i = 0; i < std::size(pairs); ++i) {
@@ -86,12 +86,12 @@ TEST(TransformVersions, ASmallUpdateOfTwoThreePartBaselinesLeavesEachAlone) {
         EXPECT_EQ(check.transforms[i].to_version, pairs[i].second) << pairs[i].first;
     }
     // The highest stands for both, so that the run decides by the patch's state.
-    EXPECT_EQ(check.versions.target, "1.1.2.0");
-    EXPECT_EQ(check.versions.applicable, "1.1.1.0,1.1.2.0,");
+    EXPECT_EQ(check.versions.target, "2.1.1.0");
+    EXPECT_EQ(check.versions.applicable, "1.1.1.0,2.1.1.0,");
     EXPECT_TRUE(check.versions.small_update);
     EXPECT_FALSE(check.detection.by_version);
     ASSERT_EQ(check.notes.size(), 1u);
-    EXPECT_EQ(check.notes[0].find("the patch leaves the versions as they are (1.1.1.0, 1.1.2.0): "
+    EXPECT_EQ(check.notes[0].find("the patch leaves the versions as they are (1.1.1.0, 2.1.1.0): "
                                   "the pack is a small update and decides by Windows Installer's "
                                   "patch state"),
               0u);

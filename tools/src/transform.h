@@ -16,8 +16,8 @@ namespace corvath::patchkit {
 // holds what Windows Installer validates (product code 0x2, major.minor.update version 0x20,
 // installed version equal to the base 0x100, upgrade code 0x800), the lower word the error
 // conditions it ignores (0x1F). Wine 8 reads the lower word as the validation flags instead
-// (language, product, platform, major and minor: all four fields); both pass, as "#X" names the
-// version "X" leaves.
+// (language, product, platform, and the major version alone: with 0x8 it drops 0x10); both pass,
+// as "#X" names the version "X" leaves.
 inline constexpr std::int32_t real_tools_validation = 0x0922001F;
 
 // Name of the cabinet stream in the patch's root, and the Media.Cabinet value that names it.
