@@ -59,11 +59,11 @@ PackCheck check_pack_patch(const std::filesystem::path& path, const VersionOptio
         return refused(check, *refusal);
     check.patch_code = patch_code_of(*revision.value);
 
-    const auto removable = allows_removal(file.value, children.value);
-    if (!removable.ok())
-        return refused(check, removable.failure);
-    check.allows_removal = removable.value;
-    if (auto warning = removal_warning(removable.value))
+    const auto metadata = read_patch_metadata(file.value, children.value);
+    if (!metadata.ok())
+        return refused(check, metadata.failure);
+    check.allows_removal = metadata.value.allows_removal;
+    if (auto warning = removal_warning(metadata.value.allows_removal))
         check.warnings.push_back(*warning);
 
     const auto transform_list = read_text_property(summary.value, kPropertyTransforms);
@@ -80,12 +80,15 @@ PackCheck check_pack_patch(const std::filesystem::path& path, const VersionOptio
     check.warnings.insert(check.warnings.end(), check.versions.warnings.begin(),
                           check.versions.warnings.end());
     check.notes = check.versions.notes;
+    if (auto note = family_note(metadata.value))
+        check.notes.push_back(*note);
 
     check.detection.product_codes = split_list(*targets.value, ';');
     check.detection.patch_code = check.patch_code;
     check.detection.target_version = check.versions.target;
     check.detection.applicable_versions = check.versions.applicable;
     check.detection.by_version = check.versions.by_version;
+    check.detection.upgraded_product_codes = check.versions.upgraded_products;
     return check;
 }
 

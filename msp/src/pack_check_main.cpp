@@ -9,6 +9,8 @@
 //   target=<v>       the version the pack brings, in four parts
 //   applicable=<l>   the versions it applies to, each followed by a comma
 //   detect=<text>    what a deployment needs to detect the pack, a line at a time
+//   upgraded=<codes> the product codes a major-upgrade patch changes products to, ";" between
+//                    them; empty when it changes none
 //   code=<code>      the patch code, last, when nothing is refused
 // --facts-out and --script-out write the detection facts and the Intune detection script;
 // --toolchain msvc holds the patch to what rc.exe and link.exe can carry. On Windows the
@@ -96,6 +98,10 @@ int check(const std::vector<std::filesystem::path>& arguments) {
         std::fputs("corvath-pack-check: cannot write the detection files\n", stderr);
         return 2;
     }
+    std::string upgraded;
+    for (const std::string& code : check.versions.upgraded_products)
+        upgraded += (upgraded.empty() ? "" : ";") + code;
+    std::printf("upgraded=%s\n", upgraded.c_str());
     std::printf("code=%s\n", check.patch_code.c_str());
     return std::fflush(stdout) == 0 ? 0 : 2;
 }

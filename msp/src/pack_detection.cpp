@@ -8,12 +8,19 @@ namespace {
 constexpr const char* kLineEnd = "\r\n";
 
 std::string windows_installer_rule(const PackDetection& detection) {
+    const std::string upgraded = detection.upgraded_product_codes.empty()
+                                     ? ""
+                                     : ", or a product under a code the patch upgrades to (" +
+                                           joined(detection.upgraded_product_codes, ";") +
+                                           ") at version " + detection.target_version + " or later";
     if (!detection.by_version)
         return "the patch " + detection.patch_code +
                " applied to any target product (its versions cannot tell: the patch leaves the "
-               "version as it is)";
+               "version as it is)" +
+               upgraded;
     return "any target product at version " + detection.target_version +
-           " or later, or the patch " + detection.patch_code + " applied to any target product";
+           " or later, or the patch " + detection.patch_code + " applied to any target product" +
+           upgraded;
 }
 
 } // namespace
@@ -29,6 +36,7 @@ std::string detection_facts(const PackDetection& detection) {
     line("TargetVersion", detection.target_version);
     line("ApplicableVersions", detection.applicable_versions);
     line("ProductCodes", joined(detection.product_codes, ";"));
+    line("UpgradedProductCodes", joined(detection.upgraded_product_codes, ";"));
     line("DetectionByVersion", detection.by_version ? "yes" : "no");
     line("Detected", windows_installer_rule(detection));
     return text;
@@ -48,6 +56,12 @@ std::vector<std::string> detection_summary(const PackDetection& detection) {
 std::string intune_detection_script(const PackDetection& detection) {
     std::string script;
     const auto line = [&script](const std::string& text) { script += text + kLineEnd; };
+    const auto codes = [&line](const std::string& name, const std::vector<std::string>& list) {
+        line("$" + name + " = @(");
+        for (const std::string& code : list)
+            line("    '" + code + "'");
+        line(")");
+    };
     line("# Intune custom detection script for the service pack that brings version " +
          detection.target_version + ",");
     line("# patch " + detection.patch_code + ". Written by the pack's build; the same pack");
@@ -61,37 +75,61 @@ std::string intune_detection_script(const PackDetection& detection) {
              "the");
         line("# version cannot tell.");
     }
+    if (!detection.upgraded_product_codes.empty())
+        line("# A product under a code the patch upgrades to, at the target version or later, has "
+             "it too.");
     line("# It asks Windows Installer through its automation interface "
          "(WindowsInstaller.Installer:");
     line("# PatchesEx, ProductInfo), which has no type library PowerShell can read: hence");
-    line("# InvokeMember.");
+    line("# InvokeMember, called where its result is used. A function would not do: PowerShell");
+    line("# enumerates a collection a function returns, so the caller never gets the collection.");
     line("$patchCode = '" + detection.patch_code + "'");
     line("$targetVersion = " +
          (detection.by_version ? "'" + detection.target_version + "'" : std::string("$null")));
-    line("$productCodes = @(");
-    for (const std::string& code : detection.product_codes)
-        line("    '" + code + "'");
-    line(")");
+    line("$upgradeTargetVersion = '" + detection.target_version + "'");
+    codes("productCodes", detection.product_codes);
+    codes("upgradedCodes", detection.upgraded_product_codes);
     line("$installer = New-Object -ComObject WindowsInstaller.Installer");
     line("$get = [System.Reflection.BindingFlags]::GetProperty");
-    line("function Get-Property($object, $name, $arguments) {");
-    line("    [System.__ComObject].InvokeMember($name, $get, $null, $object, $arguments)");
-    line("}");
-    line("# Four parts, as the pack compares them: '1.1.1' is 1.1.1.0.");
+    line("# Four parts, as the pack compares them: '1.1.1' is 1.1.1.0. Returns one Version.");
     line("function ConvertTo-Version([string]$text) {");
     line("    $parts = @($text.Split('.') | ForEach-Object { [int]$_ })");
     line("    while ($parts.Count -lt 4) { $parts += 0 }");
-    line("    New-Object System.Version($parts[0], $parts[1], $parts[2], $parts[3])");
+    line("    [System.Version]::new($parts[0], $parts[1], $parts[2], $parts[3])");
+    line("}");
+    line("# True when the product is installed at that version or later. Returns one Boolean.");
+    line("function Test-ProductVersion([string]$productCode, [string]$atLeast) {");
+    line("    try {");
+    line("        $installed = [System.__ComObject].InvokeMember('ProductInfo', $get, $null, "
+         "$installer,");
+    line("            @($productCode, 'VersionString'))");
+    line("        return (ConvertTo-Version $installed) -ge (ConvertTo-Version $atLeast)");
+    line("    } catch {");
+    line("        # Not installed: not detected on this product.");
+    line("        return $false");
+    line("    }");
     line("}");
     line("foreach ($productCode in $productCodes) {");
     line("    try {");
     line("        # Every context (7) of the machine and this account; applied, superseded and");
-    line("        # obsoleted patches (7).");
-    line("        $patches = Get-Property $installer 'PatchesEx' @($productCode, '', 7, 7)");
-    line("        $count = Get-Property $patches 'Count' $null");
-    line("        for ($i = 0; $i -lt $count; $i++) {");
-    line("            $patch = Get-Property $patches 'Item' @($i)");
-    line("            if ((Get-Property $patch 'PatchCode' $null) -eq $patchCode) {");
+    line("        # obsoleted patches (7). The collection is kept as it is: assigned from the");
+    line("        # method call, never passed through a function or the pipeline.");
+    line("        $patches = [System.__ComObject].InvokeMember('PatchesEx', $get, $null, "
+         "$installer,");
+    line("            @($productCode, '', 7, 7))");
+    line("        $count = [System.__ComObject].InvokeMember('Count', $get, $null, $patches, "
+         "$null)");
+    line("        # The documents do not say where Item's index starts: 0 to Count covers both.");
+    line("        for ($i = 0; $i -le $count; $i++) {");
+    line("            try {");
+    line("                $patch = [System.__ComObject].InvokeMember('Item', $get, $null, "
+         "$patches, @($i))");
+    line("                $code = [System.__ComObject].InvokeMember('PatchCode', $get, $null, "
+         "$patch, $null)");
+    line("            } catch {");
+    line("                continue");
+    line("            }");
+    line("            if ($code -eq $patchCode) {");
     line("                Write-Output \"Detected: patch $patchCode on $productCode\"");
     line("                exit 0");
     line("            }");
@@ -99,18 +137,16 @@ std::string intune_detection_script(const PackDetection& detection) {
     line("    } catch {");
     line("        # Not installed, or nothing to enumerate: not detected by its patch.");
     line("    }");
-    line("    if ($targetVersion) {");
-    line("        try {");
-    line("            $installed = Get-Property $installer 'ProductInfo' @($productCode, "
-         "'VersionString')");
-    line(
-        "            if ((ConvertTo-Version $installed) -ge (ConvertTo-Version $targetVersion)) {");
-    line("                Write-Output \"Detected: $productCode at $installed\"");
-    line("                exit 0");
-    line("            }");
-    line("        } catch {");
-    line("            # Not installed: not detected on this product.");
-    line("        }");
+    line("    if ($targetVersion -and (Test-ProductVersion $productCode $targetVersion)) {");
+    line("        Write-Output \"Detected: $productCode at version $targetVersion or later\"");
+    line("        exit 0");
+    line("    }");
+    line("}");
+    line("foreach ($productCode in $upgradedCodes) {");
+    line("    if (Test-ProductVersion $productCode $upgradeTargetVersion) {");
+    line("        Write-Output \"Detected: $productCode at version $upgradeTargetVersion or "
+         "later\"");
+    line("        exit 0");
     line("    }");
     line("}");
     line("exit 0");

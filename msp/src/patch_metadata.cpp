@@ -12,6 +12,8 @@ constexpr std::u16string_view kStringPoolName = u"\x4840\x3F3F\x4577\x446C\x3E6A
 constexpr std::u16string_view kStringDataName = u"\x4840\x3F3F\x4577\x446C\x3B6A\x45E4\x4824";
 constexpr std::u16string_view kMsiPatchMetadataName =
     u"\x4840\x4596\x3E6C\x45E4\x42E6\x4216\x4137\x4127\x4137";
+constexpr std::u16string_view kMsiPatchSequenceName =
+    u"\x4840\x4596\x3E6C\x45E4\x42E6\x421C\x4634\x4468\x4226";
 
 // _StringPool: 4-byte entries. Entry 0 holds the code page, its top bit set when string
 // references are 3 bytes instead of 2; entry N (string id N) a 16-bit length and a 16-bit
@@ -24,18 +26,25 @@ constexpr std::uint16_t kPoolLongReferences = 0x8000; // in entry 0's second hal
 constexpr std::size_t kShortReferenceSize = 2;
 constexpr std::size_t kLongReferenceSize = 3;
 
-// MsiPatchMetadata is stored a column after another: every row's Company, then every
+// A table is stored a column after another. MsiPatchMetadata: every row's Company, then every
 // Property, then every Value, each a string reference (0: no string).
 constexpr std::size_t kMetadataColumns = 3;
-constexpr std::size_t kMetadataMaxRows = 10000;
+constexpr std::size_t kMaxRows = 10000;
 constexpr std::string_view kAllowRemoval = "AllowRemoval";
-constexpr std::string_view kAllowed = "1";
+constexpr std::string_view kMinorUpdateTargetRtm = "MinorUpdateTargetRTM";
+constexpr std::string_view kOne = "1";
+// MsiPatchSequence: PatchFamily, ProductCode and Sequence (string references), then Attributes,
+// a 16-bit number stored plus 0x8000 (0: none).
+constexpr std::size_t kSequenceStringColumns = 3;
+constexpr std::size_t kInt16Size = 2;
+constexpr std::uint16_t kInt16Bias = 0x8000;
+constexpr std::uint16_t kSupersedeEarlier = 0x1; // msidbPatchSequenceSupersedeEarlier
 
 constexpr const char* kPoolPastData =
     "its string pool is damaged (its strings run past _StringData)";
 
 // What a string id holds, as far as the row looked for cares.
-enum class Known : std::uint8_t { Other, AllowRemoval, Allowed };
+enum class Known : std::uint8_t { Other, AllowRemoval, MinorUpdateTargetRtm, One };
 
 // What each string id holds, found in one pass over the pool: a byte an id, where an index of
 // every string's place would take four times the pool. Id 0 and unused ids hold nothing. The
@@ -59,9 +68,10 @@ Parsed<std::vector<Known>> known_strings(const Bytes& pool, const Bytes& data) {
             return failed<std::vector<Known>>(kPoolPastData);
         const std::string_view text(reinterpret_cast<const char*>(data.data()) + offset,
                                     static_cast<std::size_t>(length));
-        known.value.push_back(text == kAllowRemoval ? Known::AllowRemoval
-                              : text == kAllowed    ? Known::Allowed
-                                                    : Known::Other);
+        known.value.push_back(text == kAllowRemoval           ? Known::AllowRemoval
+                              : text == kMinorUpdateTargetRtm ? Known::MinorUpdateTargetRtm
+                              : text == kOne                  ? Known::One
+                                                              : Known::Other);
         offset += length;
     }
     return known;
@@ -78,43 +88,79 @@ std::uint32_t reference_at(const Bytes& table, std::size_t at, std::size_t width
     return id;
 }
 
+// How many rows a table of `row_size` bytes a row holds; 0 for a stream no such table makes.
+std::size_t rows_of(const Bytes& table, std::size_t row_size) {
+    const std::size_t rows = table.size() / row_size;
+    return table.size() % row_size != 0 || rows >= kMaxRows ? 0 : rows;
+}
+
+// The rows (no Company) AllowRemoval = 1 and MinorUpdateTargetRTM = 1.
+void read_metadata_rows(const Bytes& table, std::size_t width, const std::vector<Known>& known,
+                        PatchMetadata& metadata) {
+    const std::size_t rows = rows_of(table, kMetadataColumns * width);
+    for (std::size_t row = 0; row < rows; ++row) {
+        const std::uint32_t company = reference_at(table, row * width, width);
+        const Known property = known_at(known, reference_at(table, (rows + row) * width, width));
+        const Known value = known_at(known, reference_at(table, (2 * rows + row) * width, width));
+        if (company != 0 || value != Known::One)
+            continue;
+        metadata.allows_removal = metadata.allows_removal || property == Known::AllowRemoval;
+        metadata.minor_update_target_rtm =
+            metadata.minor_update_target_rtm || property == Known::MinorUpdateTargetRtm;
+    }
+}
+
+// Any row of MsiPatchSequence whose Attributes has the supersede bit.
+bool supersedes_earlier(const Bytes& table, std::size_t width) {
+    const std::size_t rows = rows_of(table, kSequenceStringColumns * width + kInt16Size);
+    for (std::size_t row = 0; row < rows; ++row) {
+        const std::uint16_t stored =
+            u16_at(table.data() + rows * kSequenceStringColumns * width + row * kInt16Size);
+        if (stored != 0 && ((stored ^ kInt16Bias) & kSupersedeEarlier) != 0)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
-Parsed<bool> allows_removal(CompoundFile& file, const std::vector<DirectoryEntry>& root_children) {
+Parsed<PatchMetadata> read_patch_metadata(CompoundFile& file,
+                                          const std::vector<DirectoryEntry>& root_children) {
     const DirectoryEntry* pool_entry = find_entry(root_children, kStringPoolName);
     const DirectoryEntry* data_entry = find_entry(root_children, kStringDataName);
-    const DirectoryEntry* table_entry = find_entry(root_children, kMsiPatchMetadataName);
-    if (!pool_entry || !data_entry || !table_entry)
-        return {false, {}};
+    const DirectoryEntry* metadata_entry = find_entry(root_children, kMsiPatchMetadataName);
+    const DirectoryEntry* sequence_entry = find_entry(root_children, kMsiPatchSequenceName);
+    PatchMetadata metadata;
+    if (!pool_entry || !data_entry || (!metadata_entry && !sequence_entry))
+        return {metadata, {}};
     const auto pool = read_stream(file, *pool_entry);
-    const auto data = read_stream(file, *data_entry);
-    const auto table = read_stream(file, *table_entry);
-    for (const auto* stream : {&pool, &data, &table})
-        if (!stream->ok())
-            return failed<bool>(stream->failure);
-
+    if (!pool.ok())
+        return failed<PatchMetadata>(pool.failure);
     const bool long_references =
         pool.value.size() >= kPoolEntrySize &&
         (u16_at(pool.value.data() + kPoolEntryReferences) & kPoolLongReferences) != 0;
     const std::size_t width = long_references ? kLongReferenceSize : kShortReferenceSize;
-    const std::size_t row_size = kMetadataColumns * width;
-    const std::size_t rows = table.value.size() / row_size;
-    if (table.value.size() % row_size != 0 || rows == 0 || rows >= kMetadataMaxRows)
-        return {false, {}};
 
-    const auto known = known_strings(pool.value, data.value);
-    if (!known.ok())
-        return failed<bool>(known.failure);
-    for (std::size_t row = 0; row < rows; ++row) {
-        const std::uint32_t company = reference_at(table.value, row * width, width);
-        const Known property =
-            known_at(known.value, reference_at(table.value, (rows + row) * width, width));
-        const Known value =
-            known_at(known.value, reference_at(table.value, (2 * rows + row) * width, width));
-        if (company == 0 && property == Known::AllowRemoval && value == Known::Allowed)
-            return {true, {}};
+    if (sequence_entry) {
+        const auto sequence = read_stream(file, *sequence_entry);
+        if (!sequence.ok())
+            return failed<PatchMetadata>(sequence.failure);
+        metadata.supersedes_earlier = supersedes_earlier(sequence.value, width);
     }
-    return {false, {}};
+    if (metadata_entry) {
+        const auto data = read_stream(file, *data_entry);
+        const auto table = read_stream(file, *metadata_entry);
+        for (const auto* stream : {&data, &table})
+            if (!stream->ok())
+                return failed<PatchMetadata>(stream->failure);
+        if (rows_of(table.value, kMetadataColumns * width) == 0)
+            return {metadata, {}};
+        const auto known = known_strings(pool.value, data.value);
+        if (!known.ok())
+            return failed<PatchMetadata>(known.failure);
+        read_metadata_rows(table.value, width, known.value, metadata);
+    }
+    return {metadata, {}};
 }
 
 } // namespace corvath::msp

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string_view>
+#include <vector>
 
 namespace corvath::msp {
 namespace {
@@ -100,6 +101,23 @@ std::optional<std::string> removal_warning(bool allows_removal) {
         return std::nullopt;
     return "no MsiPatchMetadata row AllowRemoval=1, so Windows Installer will not remove this "
            "patch: /uninstall will answer 1646 on every machine";
+}
+
+std::optional<std::string> family_note(const PatchMetadata& metadata) {
+    std::vector<std::string> reasons;
+    if (metadata.supersedes_earlier)
+        reasons.push_back("its MsiPatchSequence supersedes earlier patches of its family");
+    if (metadata.minor_update_target_rtm)
+        reasons.push_back("its MsiPatchMetadata has MinorUpdateTargetRTM=1");
+    if (reasons.empty())
+        return std::nullopt;
+    std::string text = "Windows Installer may apply this patch to products that other patches of "
+                       "its family moved on (" +
+                       reasons.front();
+    for (std::size_t i = 1; i < reasons.size(); ++i)
+        text += "; " + reasons[i];
+    return text + "): those are at versions the pack does not list; list them in "
+                  "CORVATH_SP_APPLICABLE_VERSIONS if the pack should patch them";
 }
 
 } // namespace corvath::msp

@@ -67,6 +67,10 @@ read_transform_versions(CompoundFile& file, const std::vector<DirectoryEntry>& r
             const auto revision = read_text_property(stream.value, kPropertyRevisionNumber);
             if (revision.ok() && revision.value)
                 versions = parse_transform_revision(*revision.value).value_or(TransformVersions{});
+            const auto flags = read_integer_property(stream.value, kPropertyCharacterCount);
+            if (flags.ok() && flags.value)
+                versions.validation_flags =
+                    static_cast<std::uint16_t>(static_cast<std::uint32_t>(*flags.value) >> 16);
         }
         versions.name = name;
         read.value.push_back(std::move(versions));

@@ -35,6 +35,7 @@ TransformVersions transform(const std::string& name, const std::string& from, co
     versions.from_version = from;
     versions.to_product = to_product == "{B}" ? "{A}" : to_product;
     versions.to_version = to;
+    versions.validation_flags = 0x0922; // as real tools write it: no note
     return versions;
 }
 
@@ -56,7 +57,8 @@ TEST(TransformVersions, EveryTransformOfTheSamplesNamesItsVersions) {
         EXPECT_TRUE(t.readable) << t.name;
         EXPECT_EQ(t.from_product, code) << t.name;
         EXPECT_EQ(t.to_product, code) << t.name;
-        EXPECT_EQ(t.from_version, "8.1.0.4") << t.name;
+        // "#X" names the version "X" leaves, twice, as real tools write it.
+        EXPECT_EQ(t.from_version, i % 2 == 0 ? "8.1.0.4" : "8.2.0.5") << t.name;
         EXPECT_EQ(t.to_version, "8.2.0.5") << t.name;
         EXPECT_EQ(t.upgrade_code, "{3B7E9A10-2C4D-4E5F-8A9B-1C2D3E4F5A6B}") << t.name;
     }
@@ -68,21 +70,31 @@ TEST(TransformVersions, EveryTransformOfTheSamplesNamesItsVersions) {
     EXPECT_TRUE(check.notes.empty());
 }
 
-TEST(TransformVersions, ASmallUpdateLeavesItsThreePartVersionAlone) {
+TEST(TransformVersions, ASmallUpdateOfTwoThreePartBaselinesLeavesEachAlone) {
     const PackCheck check = check_pack_patch(sample("small-update.msp"));
     ASSERT_FALSE(check.refusal) << *check.refusal;
-    ASSERT_EQ(check.transforms.size(), 2u);
-    for (const TransformVersions& t : check.transforms) {
-        EXPECT_EQ(t.from_version, "1.1.1") << t.name;
-        EXPECT_EQ(t.to_version, "1.1.1") << t.name;
+    const std::pair<const char*, const char*> pairs[] = {
+        {"CorvathDataFix_01", "1.1.1"},
+        {"#CorvathDataFix_01", "1.1.1"},
+        {"CorvathDataFix_01_211", "2.1.1"},
+        {"#CorvathDataFix_01_211", "2.1.1"},
+    };
+    ASSERT_EQ(check.transforms.size(), std::size(pairs));
+    for (std::size_t i = 0; i < std::size(pairs); ++i) {
+        EXPECT_EQ(check.transforms[i].name, pairs[i].first);
+        EXPECT_EQ(check.transforms[i].from_version, pairs[i].second) << pairs[i].first;
+        EXPECT_EQ(check.transforms[i].to_version, pairs[i].second) << pairs[i].first;
     }
-    EXPECT_EQ(check.versions.target, "1.1.1.0");
-    EXPECT_EQ(check.versions.applicable, "1.1.1.0,");
+    // The highest stands for both, so that the run decides by the patch's state.
+    EXPECT_EQ(check.versions.target, "2.1.1.0");
+    EXPECT_EQ(check.versions.applicable, "1.1.1.0,2.1.1.0,");
     EXPECT_TRUE(check.versions.small_update);
     EXPECT_FALSE(check.detection.by_version);
     ASSERT_EQ(check.notes.size(), 1u);
-    EXPECT_NE(check.notes[0].find("small update and decides by Windows Installer's patch state"),
-              std::string::npos);
+    EXPECT_EQ(check.notes[0].find("the patch leaves the versions as they are (1.1.1.0, 2.1.1.0): "
+                                  "the pack is a small update and decides by Windows Installer's "
+                                  "patch state"),
+              0u);
     EXPECT_TRUE(check.warnings.empty());
 }
 
@@ -141,12 +153,54 @@ TEST(PackVersions, WhatTheTransformsSayDecidesOrStopsTheBuild) {
          "",
          false},
         {"several baselines, one target",
-         {transform("T1", "8.1.0.4", "8.2.0.5"), transform("T2", "8.1.0.3", "8.2.0.5"),
-          transform("#T2", "8.1.0.3", "8.2.0.5")},
+         {transform("T1", "8.1.0.4", "8.2.0.5"), transform("T2", "8.0.9.3", "8.2.0.5"),
+          transform("#T2", "8.2.0.5", "8.2.0.5")},
          {},
          "",
          "8.2.0.5",
-         "8.1.0.4,8.1.0.3,",
+         "8.1.0.4,8.0.9.3,",
+         "",
+         false},
+        {"patch transforms first: never read for the versions",
+         {transform("#T", "9.9", "9.9"), transform("T", "8.1.0.4", "8.2.0.5"),
+          transform("#U", "1.0", "3.0")},
+         {},
+         "",
+         "8.2.0.5",
+         "8.1.0.4,",
+         "",
+         false},
+        {"only patch transforms",
+         {transform("#T", "8.2.0.5", "8.2.0.5")},
+         {},
+         "lists only patch transforms",
+         "",
+         "",
+         "",
+         false},
+        {"a hotfix of 1.0.2 that also brings 1.0.1 there: a small update of both",
+         {transform("T1", "1.0.2", "1.0.2"), transform("T2", "1.0.1", "1.0.2")},
+         {},
+         "",
+         "1.0.2.0",
+         "1.0.2.0,1.0.1.0,",
+         "",
+         true},
+        {"small updates of two baselines",
+         {transform("T1", "1.0.1", "1.0.1"), transform("T2", "1.0.0.0", "1.0.0.0")},
+         {},
+         "",
+         "1.0.1.0",
+         "1.0.1.0,1.0.0.0,",
+         "",
+         true},
+        {"a small update beside an upgrade elsewhere",
+         {transform("T1", "1.0.1", "1.0.1"), transform("T2", "1.0.0.0", "1.0.2")},
+         {},
+         "different versions (1.0.1.0, 1.0.2.0), and a pack brings one: one pack per target "
+         "version",
+         "",
+         "",
          "",
          false},
         {"transforms that disagree",
@@ -199,12 +253,13 @@ TEST(PackVersions, WhatTheTransformsSayDecidesOrStopsTheBuild) {
          "",
          false},
         {"a major upgrade",
-         {transform("T", "1.0", "2.0", "{C}")},
+         {transform("T", "1.0", "2.0", "{C}"), transform("#T", "2.0", "2.0", "{D}")},
          {},
          "",
          "2.0.0.0",
          "1.0.0.0,",
-         "changes the product code from {A} to {C} (a major-upgrade patch)",
+         "changes the product code from {A} to {C} (a major-upgrade patch): Windows Installer "
+         "cannot remove such a patch",
          false},
         {"a small update",
          {transform("T", "5.4.3", "5.4.3")},

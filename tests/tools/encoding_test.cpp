@@ -113,7 +113,7 @@ TEST(TableRows, RefuseRowsThatWouldBeMisread) {
 TEST(SummaryInformation, RoundTripsThroughAnIndependentReader) {
     const std::string long_text(10000, 'x');
     const auto bytes = write_summary_information(
-        {{7, std::string("x64;1033")}, {9, long_text}, {16, std::int32_t{0x001F080B}}});
+        {{7, std::string("x64;1033")}, {9, long_text}, {16, std::int32_t{0x0922001F}}});
     ASSERT_TRUE(bytes);
     const auto parsed = corvath::tests::parse_property_set(*bytes);
     ASSERT_TRUE(parsed);
@@ -123,7 +123,7 @@ TEST(SummaryInformation, RoundTripsThroughAnIndependentReader) {
     EXPECT_EQ(std::get<std::string>(parsed->at(7).value), "x64;1033");
     EXPECT_EQ(std::get<std::string>(parsed->at(9).value), long_text);
     EXPECT_EQ(parsed->at(16).type, 3u);
-    EXPECT_EQ(std::get<std::int32_t>(parsed->at(16).value), 0x001F080B);
+    EXPECT_EQ(std::get<std::int32_t>(parsed->at(16).value), 0x0922001F);
 }
 
 TEST(SummaryInformation, RefusesTextCodePage1252WouldChange) {

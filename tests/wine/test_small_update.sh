@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # A pack built from a patch unlike the sample, with no version options: a product whose
 # ProductVersion has three fields (1.1.1) and a patch that replaces its data file and leaves the
-# version as it is. The build takes the pack's versions from the patch and says it is a small
-# update; the first run patches the product, the second finds the patch registered and ends as
-# not necessary, and the patch is registered once.
+# version as it is, with a second pair that does the same for 2.1.1. The build takes the pack's
+# versions from the patch and says it is a small update; the first run patches the product, the
+# second finds the patch registered and ends as not necessary, and the patch is registered once.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
@@ -32,9 +32,9 @@ else
     die "the small-update pack did not build (log above)"
 fi
 configured=$(cat "$build.log")
-assert_contains "$configured" "The pack brings 1.1.1.0 and applies to 1.1.1.0," \
-    "the versions, taken from the patch"
-assert_contains "$configured" "CORVATH_SP_PATCH $patch: the patch leaves the version as it is (1.1.1.0): the pack is a small update and decides by Windows Installer's patch state" \
+assert_contains "$configured" "The pack brings 2.1.1.0 and applies to 1.1.1.0,2.1.1.0," \
+    "the versions, taken from the patch: both baselines, the highest as the target"
+assert_contains "$configured" "CORVATH_SP_PATCH $patch: the patch leaves the versions as they are (1.1.1.0, 2.1.1.0): the pack is a small update and decides by Windows Installer's patch state" \
     "one line: a small update"
 assert_not_contains "$configured" "warning:" "no warning"
 assert_contains "$(cat "$build/corvath-sp.detection.txt")" $'DetectionByVersion=no\r' \
@@ -49,7 +49,7 @@ assert_eq 1.1.1 "$(probe_field "$code" VersionString)" "the product is at 1.1.1"
 installed_data=$(prefix_path "$CORVATH_INSTALL_DIR_WIN\\corvath.dat")
 assert_ne "$(sha256sum <"$new_data")" "$(sha256sum <"$installed_data")" "its data file is the old one"
 
-run_log() { find "$TEMP_DIR" -maxdepth 1 -name 'corvath-sp-1.1.1.0-*[0-9].log' | sort | tail -n 1; }
+run_log() { find "$TEMP_DIR" -maxdepth 1 -name 'corvath-sp-2.1.1.0-*[0-9].log' | sort | tail -n 1; }
 
 begin_case "the first run applies the patch: the data file is the new one, the version stays"
 run_pack_exe "$build/corvath-sp.exe" first /q

@@ -4,6 +4,7 @@
 #include "product_layout.h"
 #include "sample_content.h"
 #include "sample_packages.h"
+#include "shaped_patches.h"
 #include "target_codes.h"
 
 #include <cstdio>
@@ -21,7 +22,7 @@ constexpr std::string_view usage =
     "                             --out-dir <dir> [--size <bytes>] [--sample-only]\n"
     "                             [--small-update-targets <codes.txt>]\n"
     "Writes corvath-sp-sample.msp (exactly --size bytes, default 16049664), record206.txt\n"
-    "and, unless --sample-only, the edge-*.msp packages into <dir>; with\n"
+    "and, unless --sample-only, the edge-*.msp and shape-*.msp packages into <dir>; with\n"
     "--small-update-targets also small-update.msp and the data file it brings,\n"
     "small-update.dat.\n";
 
@@ -143,6 +144,11 @@ int main(int argc, char** argv) {
         for (const EdgePackage& edge : *edges)
             if (!write(edge.file_name, edge.bytes))
                 return fail(error);
+        for (const shapes::Shape& shape : shapes::fixture_shapes()) {
+            auto package = shapes::build_shaped_patch(shape, error);
+            if (!package || !write(shape.file_name, *package))
+                return fail(error);
+        }
     }
 
     if (!options.small_update_targets.empty()) {

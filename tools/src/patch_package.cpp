@@ -35,7 +35,7 @@ std::vector<DatabaseTable> metadata_tables(const PatchMetadata& metadata) {
          {{"Property", ColumnType::String, true}, identifier},
          {{"Value", ColumnType::String, false}, {ColumnType::String, 0, false, true}}},
         {}};
-    const std::pair<const char*, std::string> rows[] = {
+    std::vector<std::pair<const char*, std::string>> rows = {
         {"AllowRemoval", metadata.allow_removal ? "1" : "0"},
         {"Classification", metadata.classification},
         {"Description", metadata.description},
@@ -43,6 +43,8 @@ std::vector<DatabaseTable> metadata_tables(const PatchMetadata& metadata) {
         {"ManufacturerName", metadata.manufacturer},
         {"TargetProductName", metadata.target_product},
     };
+    if (metadata.minor_update_target_rtm)
+        rows.push_back({"MinorUpdateTargetRTM", "1"});
     for (const auto& [property, value] : rows)
         table.rows.push_back({std::monostate{}, std::string(property), value});
 
@@ -52,7 +54,9 @@ std::vector<DatabaseTable> metadata_tables(const PatchMetadata& metadata) {
          {{"ProductCode", ColumnType::String, true}, {ColumnType::String, 38, true, false}},
          {{"Sequence", ColumnType::String, false}, identifier},
          {{"Attributes", ColumnType::Int16, false}, {ColumnType::Int16, 2, true, false}}},
-        {{metadata.family, std::monostate{}, metadata.sequence, std::monostate{}}}};
+        {{metadata.family, std::monostate{}, metadata.sequence,
+          metadata.sequence_attributes ? CellValue{std::int32_t{*metadata.sequence_attributes}}
+                                       : CellValue{std::monostate{}}}}};
     return {std::move(table), std::move(sequence)};
 }
 
@@ -82,16 +86,25 @@ std::optional<StorageNode> patch_root(const PatchDefinition& definition, std::ui
     StorageNode root;
     root.class_id = definition.root_class;
 
+    std::vector<PairDefinition> pairs;
+    for (const std::string& product : definition.transform_products)
+        pairs.push_back({product, definition.from_version, definition.to_version});
+    pairs.insert(pairs.end(), definition.pairs.begin(), definition.pairs.end());
+
     std::vector<std::string> transform_list;
-    for (std::size_t i = 0; i < definition.transform_products.size(); ++i) {
+    for (std::size_t i = 0; i < pairs.size(); ++i) {
+        const PairDefinition& pair_definition = pairs[i];
         const TransformTarget target{
-            definition.transform_products[i],
-            storage_name_for(definition.transform_prefix, i),
+            pair_definition.product_code,
+            pair_definition.storage_name.empty() ? storage_name_for(definition.transform_prefix, i)
+                                                 : pair_definition.storage_name,
             static_cast<std::uint32_t>(definition.exe ? definition.exe->size() : 0),
             static_cast<std::uint32_t>(data_size),
-            definition.from_version,
-            definition.to_version,
-            definition.exe != nullptr};
+            pair_definition.from_version,
+            pair_definition.to_version,
+            definition.exe != nullptr,
+            pair_definition.to_product_code,
+            pair_definition.validation};
         auto pair = build_transform_pair(target);
         if (!pair) {
             error = "cannot build the transforms for " + target.product_code;

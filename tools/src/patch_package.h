@@ -5,6 +5,7 @@
 #include "byte_writer.h"
 #include "product_layout.h"
 #include "storage_tree.h"
+#include "transform.h"
 
 #include <optional>
 #include <string>
@@ -25,13 +26,29 @@ struct PatchMetadata {
     std::string description;
     std::string family;   // MsiPatchSequence.PatchFamily
     std::string sequence; // MsiPatchSequence.Sequence, a version
+    // MsiPatchSequence.Attributes; 0x1 supersedes earlier patches of the family. None: NULL.
+    std::optional<std::int16_t> sequence_attributes = std::nullopt;
+    bool minor_update_target_rtm = false; // a row MinorUpdateTargetRTM = 1
+};
+
+// A transform pair beyond those `transform_products` get: its own baseline, product code after,
+// storage name and validation flags.
+struct PairDefinition {
+    std::string product_code;
+    std::string from_version;
+    std::string to_version;
+    std::string to_product_code = {}; // empty: the product code stays
+    std::string storage_name = {};    // empty: numbered after the definition's transform_prefix
+    std::int32_t validation = real_tools_validation;
 };
 
 struct PatchDefinition {
     // Summary property 7 exactly as written, or nothing to leave the property out.
     std::optional<std::string> target_list;
-    // Products that get a transform pair (the installer only patches those).
+    // Products that get a transform pair (the installer only patches those), from_version to
+    // to_version; then `pairs`, in their order.
     std::vector<std::string> transform_products;
+    std::vector<PairDefinition> pairs = {};
     std::string patch_code;                          // braced GUID, the start of summary property 9
     std::string title;                               // summary property 3
     ClassId root_class = msi_patch_class;            // what the file says it is

@@ -40,6 +40,11 @@ inline constexpr std::string_view title = "Corvath 1.1.1 data file fix";
 inline constexpr std::string_view display_name = "Corvath 1.1.1 Data Fix";
 inline constexpr std::string_view patch_family = "CorvathDataFix";
 inline constexpr std::string_view transform_prefix = "CorvathDataFix";
+// The second baseline the patch carries a pair for, keeping it too: a run on 1.1.1 applies the
+// first pair, and Windows Installer skips the second. Another major version, as Wine 8 compares
+// no more than the major version of a transform whose lower word of property 16 is 0x1F.
+inline constexpr std::string_view second_version = "2.1.1";
+inline constexpr std::string_view second_pair_suffix = "_211";
 inline constexpr std::uint64_t data_size = 3000; // the installed corvath.dat is far smaller
 
 } // namespace corvath::patchkit::small_update

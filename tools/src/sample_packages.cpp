@@ -136,6 +136,14 @@ std::optional<Bytes> build_small_update_package(const std::vector<std::string>& 
     definition.transform_prefix = std::string(small_update::transform_prefix);
     definition.from_version = std::string(small_update::version);
     definition.to_version = std::string(small_update::version);
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        char number[24];
+        std::snprintf(number, sizeof number, "_%02zu", i + 1);
+        definition.pairs.push_back({targets[i], std::string(small_update::second_version),
+                                    std::string(small_update::second_version), "",
+                                    std::string(small_update::transform_prefix) + number +
+                                        std::string(small_update::second_pair_suffix)});
+    }
     definition.data = &data;
     definition.metadata = PatchMetadata{true,
                                         std::string(small_update::display_name),

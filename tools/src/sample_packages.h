@@ -37,7 +37,8 @@ std::optional<std::string> target_list_of_length(const std::vector<std::string>&
                                                  std::size_t length);
 
 // The small update for `targets` (products at version 1.1.1): it replaces corvath.dat with
-// `data` and leaves the version as it is.
+// `data` and leaves the version as it is; a second pair per target does the same for 2.1.1
+// ("<prefix>_01" and "<prefix>_01_211", each with its "#").
 std::optional<Bytes> build_small_update_package(const std::vector<std::string>& targets,
                                                 const Bytes& data, std::string& error);
 

@@ -28,19 +28,22 @@ struct TableBuilder {
     Bytes rows;
 };
 
+const std::string& to_product_of(const TransformTarget& target) {
+    return target.to_product_code.empty() ? target.product_code : target.to_product_code;
+}
+
+// `from_to` is property 9: "X" names the product before and after; "#X", checked once "X" has
+// changed the product, names it after, twice, as real patch tools write it.
 std::optional<StorageNode> finish_transform(const std::string& storage_name,
-                                            const TransformTarget& target, std::int32_t flags,
-                                            const StringPool& pool,
+                                            const TransformTarget& target,
+                                            const std::string& from_to, const StringPool& pool,
                                             const std::vector<TableBuilder>& tables) {
     // Template "x64;1033": the platform and language of the product packages wixl writes
     // (wixl puts 1033 there whatever the product's Language).
-    const std::string from_to = target.product_code + target.from_version + ";" +
-                                target.product_code + target.to_version + ";" +
-                                std::string(lay::upgrade_code);
     auto summary = write_summary_information({
         {pid_template, std::string("x64;1033")},
-        {pid_revision, from_to},
-        {pid_validation, flags},
+        {pid_revision, from_to + ";" + std::string(lay::upgrade_code)},
+        {pid_validation, target.validation},
     });
     if (!summary)
         return std::nullopt;
@@ -82,6 +85,13 @@ std::optional<StorageNode> build_upgrade_transform(const TransformTarget& target
                              {RowChange::Kind::Update,
                               {CellValue{std::string("ProductVersion")}, CellValue{version}}},
                              pool, property.rows);
+    if (to_product_of(target) != target.product_code)
+        encoded =
+            encoded &&
+            encode_row(lay::property_columns,
+                       {RowChange::Kind::Update,
+                        {CellValue{std::string("ProductCode")}, CellValue{to_product_of(target)}}},
+                       pool, property.rows);
     if (target.replaces_exe)
         encoded = encoded &&
                   encode_row(lay::file_columns,
@@ -105,7 +115,10 @@ std::optional<StorageNode> build_upgrade_transform(const TransformTarget& target
     if (!property.rows.empty())
         tables.push_back(property);
     tables.push_back(file);
-    return finish_transform(target.storage_name, target, upgrade_transform_flags, pool, tables);
+    return finish_transform(target.storage_name, target,
+                            target.product_code + target.from_version + ";" +
+                                to_product_of(target) + target.to_version,
+                            pool, tables);
 }
 
 std::optional<StorageNode> build_patch_transform(const TransformTarget& target) {
@@ -134,7 +147,8 @@ std::optional<StorageNode> build_patch_transform(const TransformTarget& target) 
     }
     if (!encoded)
         return std::nullopt;
-    return finish_transform("#" + target.storage_name, target, patch_transform_flags, pool,
+    const std::string after = to_product_of(target) + target.to_version;
+    return finish_transform("#" + target.storage_name, target, after + ";" + after, pool,
                             {media, file});
 }
 

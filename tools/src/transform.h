@@ -12,14 +12,13 @@
 
 namespace corvath::patchkit {
 
-// Validation flags in the transforms' summary property 16. Low word: what must match (language
-// 0x1, product code 0x2, platform 0x4, major.minor version 0x8, upgrade code 0x800); high word:
-// which differences are not errors. Only bits Wine understands are used: any other makes it
-// skip the transform.
-inline constexpr std::int32_t upgrade_transform_flags = 0x001F080B;
-// No version bit: the first transform has already moved ProductVersion to 8.2 when this one
-// is checked, so it could never match 8.1.
-inline constexpr std::int32_t patch_transform_flags = 0x001F0803;
+// Summary property 16 of both transforms of a pair, as real patch tools write it: the upper word
+// holds what Windows Installer validates (product code 0x2, major.minor.update version 0x20,
+// installed version equal to the base 0x100, upgrade code 0x800), the lower word the error
+// conditions it ignores (0x1F). Wine 8 reads the lower word as the validation flags instead
+// (language, product, platform, and the major version alone: with 0x8 it drops 0x10); both pass,
+// as "#X" names the version "X" leaves.
+inline constexpr std::int32_t real_tools_validation = 0x0922001F;
 
 // Name of the cabinet stream in the patch's root, and the Media.Cabinet value that names it.
 inline constexpr std::string_view patch_cabinet_stream = "PATCH_CAB";
@@ -33,6 +32,8 @@ struct TransformTarget {
     std::string from_version;    // the product's ProductVersion before, as it is written
     std::string to_version;      // and after: the same for a patch that leaves it alone
     bool replaces_exe = true;    // false: the patch brings corvath.dat alone
+    std::string to_product_code; // empty: the product code stays (no major upgrade)
+    std::int32_t validation = real_tools_validation; // property 16 of both transforms
 };
 
 struct TransformPair {

@@ -14,6 +14,9 @@ struct PackDetection {
     std::string target_version;      // four parts
     std::string applicable_versions; // "8.1.0.4,"
     bool by_version = true;          // a product at the target version has the patch
+    // The codes a major-upgrade patch changes products to: a product under one of them at the
+    // target version or later has the patch's changes.
+    std::vector<std::string> upgraded_product_codes;
 };
 
 // The facts as KEY=value lines (CR LF), for the release engineer and for scripts.

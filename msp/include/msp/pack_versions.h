@@ -24,6 +24,9 @@ struct PackVersions {
     bool small_update = false;          // the target is one of the applicable versions
     bool by_version = true;             // a product at the target version has the patch
     std::optional<std::string> refusal; // the versions cannot be had: the build stops
+    // The product codes a major-upgrade patch's transforms change products to, each once, in
+    // their order: the run looks for products under them too.
+    std::vector<std::string> upgraded_products;
     std::vector<std::string> warnings;
     std::vector<std::string> notes; // what the release engineer should know, not a fault
 };

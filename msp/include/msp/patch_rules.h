@@ -3,6 +3,7 @@
 #pragma once
 
 #include "msp/compound_file.h"
+#include "msp/patch_metadata.h"
 
 #include <cstdint>
 #include <optional>
@@ -37,5 +38,10 @@ std::string patch_code_of(const std::string& revision);
 
 // Not a fault (a vendor may ship such a patch on purpose), but every /uninstall is refused.
 std::optional<std::string> removal_warning(bool allows_removal);
+
+// A patch of a family that supersedes earlier patches, or one that targets original releases
+// (MinorUpdateTargetRTM): Windows Installer may apply it to products other patches moved to
+// versions the pack does not list. Not a fault: a note.
+std::optional<std::string> family_note(const PatchMetadata& metadata);
 
 } // namespace corvath::msp

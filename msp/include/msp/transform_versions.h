@@ -6,6 +6,7 @@
 
 #include "msp/compound_file.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,7 +22,18 @@ struct TransformVersions {
     std::string to_product;
     std::string to_version;
     std::string upgrade_code; // empty when the transform names none
+    // The upper word of its summary property 16: what Windows Installer checks before it
+    // applies the transform (language 0x1, product code 0x2, ..., upgrade code 0x800); nothing
+    // when the property is absent.
+    std::optional<std::uint16_t> validation_flags;
 };
+
+// "#X": the patch transform of a pair, which adds the patch's media and files once "X" has
+// changed the product. Its property 9 names the version X leaves (new -> new), so it never
+// says which version a patch targets.
+inline bool is_patch_transform(const TransformVersions& transform) {
+    return !transform.name.empty() && transform.name.front() == '#';
+}
 
 // Property 9 of one transform; nothing when it does not read as above.
 std::optional<TransformVersions> parse_transform_revision(std::string_view revision);
