@@ -64,9 +64,15 @@ int Dispatch(RunOptions& options) {
     install::InstallSettings settings;
     settings.noRestart = options.noRestart;
     settings.installerLogStem = InstallerLogStem();
+    settings.installerUi = options.installerUi;
     if (options.helpRequested) {
         ShowHelp();
         reason = L"the help was shown; nothing else is done";
+    } else if (LineRefused(options)) {
+        // A mistyped line must not run what the rest of it happens to spell, nor end as a success.
+        messages::ShowMessage(messages::kBadCommandLine);
+        exitCode = install::kExitBadCommandLine;
+        reason = L"the command line is refused (the log names why); nothing is done";
     } else if (options.installDefault) {
         const install::InstallResult result = install::RunInstall(settings);
         exitCode = result.exitCode;

@@ -7,12 +7,20 @@
 
 namespace app {
 
-void ShowHelp() {
+std::wstring HelpText() {
     std::wstring text;
-    payload::LoadResString(messages::kHelp, text, messages::kHelpCapacity);
+    for (const messages::MessageId id : messages::kHelpParts) {
+        std::wstring part;
+        payload::LoadResString(id, part, messages::kHelpCapacity);
+        text += (text.empty() ? L"" : L"\n") + part;
+    }
+    return text;
+}
+
+void ShowHelp() {
     payload::OwnVersion version;
     payload::ReadOwnVersion(version);
-    messages::ShowBox(L"help", text, version.description, messages::Box::Information);
+    messages::ShowBox(L"help", HelpText(), version.description, messages::Box::Information);
 }
 
 } // namespace app

@@ -31,6 +31,14 @@ std::wstring ElevationText(platform::Elevation elevation) {
     return L"elevation unknown";
 }
 
+std::wstring QuotedList(const std::vector<std::wstring>& arguments) {
+    std::wstring list;
+    for (const std::wstring& argument : arguments) {
+        list += (list.empty() ? L"" : L", ") + runlog::Quoted(argument);
+    }
+    return list;
+}
+
 bool StartDefaultLog(bool removal) {
     std::wstring targetVersion;
     payload::LoadResString(messages::kTargetVersion, targetVersion, messages::kCatalogueCapacity);
@@ -87,7 +95,7 @@ std::wstring DescribeSwitches(const RunOptions& options) {
     auto add = [&text](const std::wstring& item) { text += (text.empty() ? L"" : L", ") + item; };
     if (options.helpRequested) {
         add(L"help");
-    } else if (options.installDefault) {
+    } else if (options.installDefault && !LineRefused(options)) {
         add(L"default installation");
     }
     if (options.extractRequested) {
@@ -102,8 +110,18 @@ std::wstring DescribeSwitches(const RunOptions& options) {
     if (options.uninstallRequested) {
         add(L"/uninstall");
     }
-    if (options.quiet) {
-        add(L"/q");
+    switch (options.installerUi) {
+    case install::InstallerUi::None:
+        add(L"/quiet");
+        break;
+    case install::InstallerUi::Passive:
+        add(L"/passive");
+        break;
+    case install::InstallerUi::Basic:
+        if (options.quiet) {
+            add(L"/q");
+        }
+        break;
     }
     if (options.noRestart) {
         add(L"/norestart");
@@ -114,13 +132,15 @@ std::wstring DescribeSwitches(const RunOptions& options) {
     if (options.logStyle == runlog::LogStyle::CmTrace) {
         add(L"/logstyle cmtrace");
     }
-    return text;
+    return text.empty() ? L"none" : text;
 }
 
 void StartLogging(const RunOptions& options, const platform::WindowStation& station) {
     const bool changesProducts = options.installDefault || options.uninstallRequested;
     const bool seen = platform::PersonCanSee(station);
-    if (!options.logRequested && !(changesProducts && !options.helpRequested) && seen) {
+    // A refused line keeps a log wherever it runs: the log is what names the argument.
+    if (!options.logRequested && !(changesProducts && !options.helpRequested) && seen &&
+        !LineRefused(options)) {
         return;
     }
     runlog::SetLogStyle(options.logStyle);
@@ -143,12 +163,18 @@ void StartLogging(const RunOptions& options, const platform::WindowStation& stat
     runlog::Log(L"corvath-sp.exe " + version.fileVersion + L", built " + version.buildDate);
     runlog::Log(L"command line: " + platform::CommandLineText());
     runlog::Log(L"switches: " + DescribeSwitches(options));
-    if (!options.ignored.empty()) {
-        std::wstring ignored;
-        for (const std::wstring& argument : options.ignored) {
-            ignored += (ignored.empty() ? L"" : L", ") + runlog::Quoted(argument);
-        }
-        runlog::Log(L"ignored: " + ignored);
+    if (!options.lineRead) {
+        runlog::Log(L"refused: the command line could not be read whole",
+                    runlog::Severity::Failure);
+    }
+    if (!options.refused.empty()) {
+        runlog::Log(L"refused: " + QuotedList(options.refused) +
+                        (options.helpRequested ? L" (the help is shown instead)"
+                                               : L" (neither a switch nor a switch's argument)"),
+                    runlog::Severity::Failure);
+    }
+    if (!options.unread.empty()) {
+        runlog::Log(L"not read, as they follow /i: " + QuotedList(options.unread));
     }
     runlog::Log(L"system: " + platform::SystemVersionText() + L"; user: " +
                 platform::UserNameText() + L", " + ElevationText(platform::ProcessElevation()));

@@ -16,9 +16,10 @@ namespace app {
 // runs share the second); /log names a file of the administrator's, appended to and shared with
 // other runs (/log without a name, or a place that cannot be used: the temporary folder); /e, /p,
 // /i and /? keep a log only with /log, or where nobody can see their boxes (on `station`, as
-// platform::PersonCanSee tells), since the log is then all they leave. Then the run's facts: the
-// pack, the command line, the switches and the arguments ignored, the system, the user and whether
-// the process is elevated, the window station and the session.
+// platform::PersonCanSee tells), since the log is then all they leave; a refused command line
+// always keeps one. Then the run's facts: the pack, the command line, the switches, the arguments
+// refused and those after /i left unread, the system, the user and whether the process is
+// elevated, the window station and the session.
 void StartLogging(const RunOptions& options, const platform::WindowStation& station);
 
 // Where Windows Installer's log goes beside the run log: <run log without .log>.installer, to

@@ -2,6 +2,7 @@
 
 #include "platform/process.h"
 
+#include <algorithm>
 #include <new>
 
 namespace app {
@@ -37,10 +38,16 @@ struct Switch {
     std::wstring RunOptions::*path; // where the argument it takes goes
     Takes takes;
     bool endsParse;
+    install::InstallerUi installerUi = install::InstallerUi::Basic; // what it asks of the installer
 };
 
 constexpr Switch kSwitches[] = {
     {L"/q", &RunOptions::quiet, false, nullptr, Takes::Nothing, false},
+    // As msiexec has them: progress alone, or nothing at all, from Windows Installer.
+    {L"/passive", &RunOptions::quiet, false, nullptr, Takes::Nothing, false,
+     install::InstallerUi::Passive},
+    {L"/quiet", &RunOptions::quiet, false, nullptr, Takes::Nothing, false,
+     install::InstallerUi::None},
     {L"/e", &RunOptions::extractRequested, true, &RunOptions::extractPath, Takes::AnyArgument,
      false},
     {L"/p", &RunOptions::patchListRequested, true, &RunOptions::patchListPath, Takes::AnyArgument,
@@ -76,7 +83,7 @@ bool TakesNext(const Switch& entry, const std::vector<std::wstring>& arguments, 
     return entry.takes == Takes::AnyArgument || FindSwitch(arguments[i + 1]) == nullptr;
 }
 
-// The style /logstyle names; another name is no style, and the log names the switch as ignored.
+// The style /logstyle names; another name, or none, is refused with the switch.
 void ChooseLogStyle(RunOptions& options) {
     if (!options.logStyleRequested) {
         return;
@@ -84,7 +91,7 @@ void ChooseLogStyle(RunOptions& options) {
     if (EqualsInsensitiveAscii(options.logStyleName, L"cmtrace")) {
         options.logStyle = runlog::LogStyle::CmTrace;
     } else if (!EqualsInsensitiveAscii(options.logStyleName, L"text")) {
-        options.ignored.push_back(
+        options.refused.push_back(
             L"/logstyle" + (options.logStyleName.empty() ? L"" : L" " + options.logStyleName));
     }
 }
@@ -92,15 +99,17 @@ void ChooseLogStyle(RunOptions& options) {
 } // namespace
 
 void ParseArguments(const std::vector<std::wstring>& arguments, RunOptions& options) {
-    // The only recoverable allocation failure: the switches seen so far stand.
+    // The only recoverable allocation failure.
     try {
         for (std::size_t i = 1; i < arguments.size(); ++i) {
             const Switch* entry = FindSwitch(arguments[i]);
             if (entry == nullptr) {
-                options.ignored.push_back(arguments[i]);
+                options.refused.push_back(arguments[i]);
                 continue;
             }
             options.*entry->flag = true;
+            // Order does not matter: /quiet /passive is as quiet as /passive /quiet.
+            options.installerUi = std::max(options.installerUi, entry->installerUi);
             if (entry->isJob) {
                 options.installDefault = false;
             }
@@ -109,16 +118,21 @@ void ParseArguments(const std::vector<std::wstring>& arguments, RunOptions& opti
                 ++i;
             }
             if (entry->endsParse) {
-                // Never read, so never acted on: the log names them with the ignored ones.
-                options.ignored.insert(options.ignored.end(), arguments.begin() + i + 1,
-                                       arguments.end());
+                // Never read, so neither acted on nor refused: the log names them.
+                options.unread.assign(arguments.begin() + i + 1, arguments.end());
                 break;
             }
         }
         ChooseLogStyle(options);
+        options.lineRead = true;
     } catch (const std::bad_alloc&) {
+        // Part of the line unread: acting on the rest could install what nobody asked for.
         return;
     }
+}
+
+bool LineRefused(const RunOptions& options) {
+    return !options.lineRead || !options.refused.empty();
 }
 
 RunOptions ParseCommandLine() {

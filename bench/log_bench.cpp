@@ -21,9 +21,7 @@ using bench::Seconds;
 
 double TimedRun(const std::wstring& logPath) {
     app::RunOptions options;
-    options.quiet = true;
-    options.logRequested = true;
-    options.logPath = logPath;
+    app::ParseArguments({L"corvath-sp.exe", L"/q", L"/log", logPath}, options);
     const double start = Seconds();
     app::Dispatch(options);
     return Seconds() - start;

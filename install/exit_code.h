@@ -10,6 +10,7 @@ constexpr std::uint32_t kExitInstallerServiceFailure = 1601; // ERROR_INSTALL_SE
 constexpr std::uint32_t kExitUserCancelled = 1602;           // ERROR_INSTALL_USEREXIT
 constexpr std::uint32_t kExitFailure = 1603;                 // ERROR_INSTALL_FAILURE
 constexpr std::uint32_t kExitAlreadyRunning = 1618;          // ERROR_INSTALL_ALREADY_RUNNING
+constexpr std::uint32_t kExitBadCommandLine = 1639;          // ERROR_INVALID_COMMAND_LINE
 constexpr std::uint32_t kExitRebootInitiated = 1641;         // ERROR_SUCCESS_REBOOT_INITIATED
 constexpr std::uint32_t kExitPatchTargetMissing = 1642;      // ERROR_PATCH_TARGET_NOT_FOUND
 constexpr std::uint32_t kExitPatchRefusedByPolicy = 1643;    // ERROR_PATCH_PACKAGE_REJECTED

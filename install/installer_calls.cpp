@@ -14,7 +14,11 @@ namespace install {
 namespace {
 
 constexpr std::uint32_t kUiBasicHideCancel = 0x23; // INSTALLUILEVEL_BASIC | HIDECANCEL
-constexpr std::uint32_t kUiNone = 2;               // INSTALLUILEVEL_NONE
+// INSTALLUILEVEL_BASIC | HIDECANCEL | PROGRESSONLY, as msiexec /passive
+constexpr std::uint32_t kUiProgressOnly = 0x63;
+constexpr std::uint32_t kUiNone = 2; // INSTALLUILEVEL_NONE
+
+InstallerUi g_installerUi = InstallerUi::Basic;
 
 // Pauses between tries of an installation that Windows Installer refused as busy (1618), so
 // that a busy installer that holds no mutex we can see is not asked again and again at once.
@@ -30,14 +34,37 @@ std::wstring Milliseconds(std::uint64_t microseconds) {
 // Windows Installer's basic interface still asks about errors and sources in dialogs: where
 // nobody can see them, they would wait for ever, so there it shows nothing at all.
 std::uint32_t UiLevel() {
-    return messages::BoxesSeen() ? kUiBasicHideCancel : kUiNone;
+    if (!messages::BoxesSeen()) {
+        return kUiNone;
+    }
+    switch (g_installerUi) {
+    case InstallerUi::Passive:
+        return kUiProgressOnly;
+    case InstallerUi::None:
+        return kUiNone;
+    case InstallerUi::Basic:
+        break;
+    }
+    return kUiBasicHideCancel;
+}
+
+const wchar_t* UiLevelText(std::uint32_t level) {
+    switch (level) {
+    case kUiNone:
+        return messages::BoxesSeen()
+                   ? L"Windows Installer shows nothing (interface level 2): /quiet"
+                   : L"Windows Installer shows nothing (interface level 2): nobody could see it";
+    case kUiProgressOnly:
+        return L"Windows Installer shows its progress only, without Cancel or any dialog "
+               L"(level 0x63): /passive";
+    default:
+        return L"Windows Installer shows its basic interface without Cancel (level 0x23)";
+    }
 }
 
 std::uint32_t TimedCall(const std::function<std::uint32_t()>& call) {
     const std::uint32_t level = UiLevel();
-    runlog::Log(level == kUiNone
-                    ? L"Windows Installer shows nothing (interface level 2): nobody could see it"
-                    : L"Windows Installer shows its basic interface without Cancel (level 0x23)");
+    runlog::Log(UiLevelText(level));
     const std::uint64_t started = platform::MonotonicMicroseconds();
     const std::uint32_t previousLevel = platform::MsiSetUiLevel(level);
     const std::uint32_t result = call();
@@ -57,6 +84,10 @@ std::uint32_t TimedCall(const std::function<std::uint32_t()>& call) {
 }
 
 } // namespace
+
+void UseInstallerUi(InstallerUi ui) {
+    g_installerUi = ui;
+}
 
 bool IsInstallerSuccess(std::uint32_t result) {
     return result == 0 || result == kExitRebootInitiated || result == kExitRebootRequired;

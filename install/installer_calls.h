@@ -4,6 +4,7 @@
 
 #include "install/busy_waits.h"
 #include "install/product.h"
+#include "install/run_settings.h"
 #include "messages/message_ids.h"
 
 #include <cstdint>
@@ -16,9 +17,13 @@ namespace install {
 // 0, 1641 and 3010: the installer did what it was asked.
 bool IsInstallerSuccess(std::uint32_t result);
 
+// The interface the calls after this give Windows Installer where a person can see it (the
+// basic one until told).
+void UseInstallerUi(InstallerUi ui);
+
 // One call of Windows Installer for `productCode`, once no other installation is under way; a
 // refusal as busy (1618) is tried again after a pause, all within `budget`. The interface level
-// is set just around the call: the basic one without Cancel, or none where nobody could see it.
+// is set just around the call: the one UseInstallerUi chose, or none where nobody could see it.
 // Each try's level, result and time are logged. 1618 without a call when the budget ran out
 // first.
 std::uint32_t CallInstaller(WaitBudget& budget, const std::wstring& productCode,

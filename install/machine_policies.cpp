@@ -79,6 +79,9 @@ MachinePolicies ReadMachinePolicies() {
     std::uint32_t startType = 0;
     if (platform::ServiceStartType(kInstallerService, startType)) {
         machine.serviceStartType = startType;
+    } else {
+        // Kept now: the registry reads below may leave their own error.
+        machine.serviceReadError = platform::LastError();
     }
     for (const RestartSign& sign : kRestartSigns) {
         if (sign.value == nullptr ? platform::MachineKeyExists(sign.key)
@@ -101,7 +104,7 @@ void LogMachinePolicies(const MachinePolicies& machine) {
                 (machine.serviceStartType
                      ? std::wstring(StartTypeText(*machine.serviceStartType))
                      : L"in a way that cannot be read (" +
-                           runlog::DescribeError(platform::LastError()) + L")"));
+                           runlog::DescribeError(machine.serviceReadError) + L")"));
     std::wstring pending;
     for (const std::wstring& sign : machine.pendingRestart) {
         pending += (pending.empty() ? L"" : L"; ") + sign;

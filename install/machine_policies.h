@@ -22,6 +22,7 @@ struct InstallerPolicy {
 struct MachinePolicies {
     std::vector<InstallerPolicy> policies;         // DisableMsi, DisablePatch, ... in a fixed order
     std::optional<std::uint32_t> serviceStartType; // the Windows Installer service's
+    std::uint32_t serviceReadError = 0;            // why that could not be read
     std::vector<std::wstring> pendingRestart;      // the signs of a restart the machine awaits
 };
 

@@ -169,6 +169,7 @@ ProductsOutcome InstallProducts(std::vector<ProductRecord>& products, const Patc
 }
 
 InstallResult RunInstall(const InstallSettings& settings) {
+    UseInstallerUi(settings.installerUi);
     RunTally tally;
     WaitBudget budget;
     RunHolds holds;

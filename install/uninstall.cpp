@@ -107,6 +107,7 @@ std::uint32_t RemovePatchFromProduct(const ProductRecord& record, const std::wst
 }
 
 InstallResult RunUninstall(const InstallSettings& settings) {
+    UseInstallerUi(settings.installerUi);
     RunTally tally;
     tally.removing = true;
     WaitBudget budget;

@@ -40,10 +40,11 @@ enum class MutexOpening {
 
 // Creates the mutex "Global\<name>", where runs of every session meet, or opens it when another
 // process made it. A new one gets its own security, not the creator's default: full access for
-// SYSTEM and Administrators, waiting (SYNCHRONIZE) for everyone else, so that any run can wait
-// for any other and none can take the name from an administrator's run. One that refuses us full
-// access is opened for waiting. Not open when it cannot be had at all; the thread's last error
-// tells why.
+// SYSTEM and Administrators, and nothing for anyone else. On a mutex, waiting is owning: whoever
+// may wait on it (SYNCHRONIZE) can hold it and keep every run waiting, so no one else may. A run
+// that is not elevated therefore cannot open one that an elevated run made. One that refuses us
+// full access is opened for waiting. Not open when it cannot be had at all; the thread's last
+// error tells why.
 Mutex CreateGlobalMutex(const std::wstring& name, MutexOpening& opening);
 
 enum class OwnerKind {

@@ -7,7 +7,15 @@
 namespace platform {
 namespace {
 
+constexpr std::uint32_t kFileNotFound = 2;           // ERROR_FILE_NOT_FOUND
 constexpr std::uint32_t kServiceDoesNotExist = 1060; // ERROR_SERVICE_DOES_NOT_EXIST
+
+// A key or value that is not there leaves the registry's answer as the last error, so that code
+// which reads an earlier call's error after these finds it overwritten, as it may on Windows.
+bool Missing() {
+    SetLastError(kFileNotFound);
+    return false;
+}
 
 std::wstring ValueName(const std::wstring& key, const std::wstring& value) {
     return key + L"\\" + value;
@@ -19,18 +27,19 @@ bool MachineDword(const std::wstring& key, const std::wstring& value, std::uint3
     const auto& values = host::TheSimulation().machineDwords;
     const auto found = values.find(ValueName(key, value));
     if (found == values.end()) {
-        return false;
+        return Missing();
     }
     data = found->second;
     return true;
 }
 
 bool MachineKeyExists(const std::wstring& key) {
-    return host::TheSimulation().machineKeys.count(key) != 0;
+    return host::TheSimulation().machineKeys.count(key) != 0 || Missing();
 }
 
 bool MachineValueHasData(const std::wstring& key, const std::wstring& value) {
-    return host::TheSimulation().machineValuesWithData.count(ValueName(key, value)) != 0;
+    return host::TheSimulation().machineValuesWithData.count(ValueName(key, value)) != 0 ||
+           Missing();
 }
 
 bool ServiceStartType(const std::wstring& service, std::uint32_t& startType) {

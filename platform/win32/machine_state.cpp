@@ -33,9 +33,12 @@ class Key {
 class ServiceHandle {
   public:
     explicit ServiceHandle(SC_HANDLE handle) : handle_(handle) {}
+    // Closed after a failing call: the call's error is the one the caller reads.
     ~ServiceHandle() {
         if (handle_ != nullptr) {
+            const DWORD error = GetLastError();
             CloseServiceHandle(handle_);
+            SetLastError(error);
         }
     }
     ServiceHandle(const ServiceHandle&) = delete;

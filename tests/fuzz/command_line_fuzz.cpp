@@ -1,4 +1,5 @@
 // The command line's parser on any arguments: the input's lines, in UTF-8, after the program.
+// Whatever follows it, a word that is no switch in the first place is refused and named first.
 #include "app/run_options.h"
 #include "platform/files.h"
 
@@ -19,5 +20,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     app::RunOptions options;
     app::ParseArguments(arguments, options);
+
+    const std::wstring word = L"\u2013uninstall";
+    arguments.insert(arguments.begin() + 1, word);
+    app::RunOptions refused;
+    app::ParseArguments(arguments, refused);
+    if (!app::LineRefused(refused) || refused.refused.empty() || refused.refused.front() != word) {
+        __builtin_trap();
+    }
     return 0;
 }

@@ -89,7 +89,7 @@ TEST(CmTrace, TheSwitchTakesCmtraceOrText) {
     struct Row {
         std::vector<std::wstring> arguments;
         runlog::LogStyle style;
-        std::vector<std::wstring> ignored;
+        std::vector<std::wstring> refused;
     };
     const Row rows[] = {
         {{L"/logstyle", L"cmtrace"}, runlog::LogStyle::CmTrace, {}},
@@ -106,7 +106,7 @@ TEST(CmTrace, TheSwitchTakesCmtraceOrText) {
         app::RunOptions options;
         app::ParseArguments(arguments, options);
         EXPECT_EQ(options.logStyle, row.style) << testing::PrintToString(row.arguments);
-        EXPECT_EQ(options.ignored, row.ignored) << testing::PrintToString(row.arguments);
+        EXPECT_EQ(options.refused, row.refused) << testing::PrintToString(row.arguments);
     }
 }
 

@@ -152,6 +152,14 @@ TEST_F(MachinePolicies, TheLogNamesEveryPolicyTheServiceAndAPendingRestart) {
     }
     EXPECT_EQ(log.find("may restart this computer without asking"), std::string::npos);
 
+    // A service that cannot be read is logged with its own error, not the registry's after it.
+    TheSimulation().serviceStartTypes.clear();
+    install::ProductList().clear();
+    const std::string unread = RunLogged(false);
+    EXPECT_NE(unread.find("(msiserver) starts in a way that cannot be read (error 1060"),
+              std::string::npos)
+        << unread;
+
     messages::SetQuiet(true);
     install::ProductList().clear();
     TheSimulation().machineValuesWithData.clear();

@@ -1,4 +1,5 @@
 // The catalogue as the executable carries it: every language complete and consistent.
+#include "messages/message_ids.h"
 #include "payload/resource_store.h"
 #include "platform/resources.h"
 
@@ -127,12 +128,19 @@ TEST(MessageCatalogue, NoLanguageCarriesTheEnglishText) {
 
 TEST(MessageCatalogue, EveryLanguageListsEverySwitchInItsHelp) {
     // Translated around the switches, never the switches: a line each, in the English order.
-    const std::wstring switches[] = {L"/q ", L"/norestart ", L"/log ",       L"/logstyle ", L"/e ",
-                                     L"/p ", L"/i ",         L"/uninstall ", L"/? "};
+    const std::wstring switches[] = {L"/q ",   L"/passive ",   L"/quiet ", L"/norestart ",
+                                     L"/log ", L"/logstyle ",  L"/e ",     L"/p ",
+                                     L"/i ",   L"/uninstall ", L"/? "};
     for (const auto& [language, tag] : kLanguages) {
         std::wstring text;
-        ASSERT_TRUE(StoredText(language, 317, text)) << language;
-        EXPECT_LT(text.size(), 1024u) << language;
+        for (unsigned id : messages::kHelpParts) {
+            std::wstring part;
+            ASSERT_TRUE(StoredText(language, id, part)) << language << " id " << id;
+            EXPECT_LT(part.size(), static_cast<std::size_t>(messages::kHelpCapacity))
+                << language << " id " << id;
+            text += L"\n" + part;
+        }
+        EXPECT_NE(text.find(L"1639"), std::wstring::npos) << language << ": anything else refused";
         std::size_t at = 0;
         for (const std::wstring& name : switches) {
             at = text.find(L"\n" + name, at);
@@ -146,7 +154,9 @@ TEST(MessageCatalogue, EveryShownTextIsStoredExactlyAsItsSourceReads) {
     // A resource compiler that read a UTF-8 source in another code page would store every
     // character outside ASCII as others, and say nothing.
     std::vector<unsigned> shown(std::begin(kCatalogueIds), std::end(kCatalogueIds));
-    shown.insert(std::upper_bound(shown.begin(), shown.end(), 317u), 317u);
+    for (unsigned id : messages::kHelpParts) {
+        shown.insert(std::upper_bound(shown.begin(), shown.end(), id), id);
+    }
     for (const auto& [language, tag] : kLanguages) {
         std::map<unsigned, std::wstring> sources;
         ASSERT_TRUE(ReadSourceEntries(tag, sources));

@@ -1,5 +1,6 @@
 // The run log of whole runs against the simulated machine, the switches it brought, and /?.
 #include "app/entry.h"
+#include "app/help.h"
 #include "app/logging.h"
 #include "payload/resource_store.h"
 #include "platform/files.h"
@@ -218,9 +219,8 @@ TEST_F(RunLog, HelpShowsTheSwitchesEvenWhenQuietAndDoesNothingElse) {
         const auto& box = TheSimulation().shownBoxes[0];
         EXPECT_EQ(box.caption, L"Corvath Service Pack");
         EXPECT_EQ(box.type, 0x50040u);
-        std::wstring text;
-        payload::LoadResString(317, text, 1024);
-        EXPECT_EQ(box.text, text);
+        EXPECT_EQ(box.text, app::HelpText());
+        EXPECT_NE(box.text.find(L"\n/uninstall "), std::wstring::npos) << "the second part too";
     }
     EXPECT_TRUE(TheSimulation().configureCalls.empty());
     EXPECT_TRUE(fs::is_empty(scratch_)) << "no copy, no log";

@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include "install/installer_calls.h"
 #include "install/product.h"
 #include "messages/presenter.h"
 #include "payload/resource_store.h"
@@ -21,6 +22,7 @@ void FreshProcess::SetUp() {
     messages::SetBoxesSeen(true);
     messages::CurrentProductName().clear();
     install::ProductList().clear();
+    install::UseInstallerUi(install::InstallerUi::Basic);
     runlog::SetLogStyle(runlog::LogStyle::Text);
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     // Not temp_directory_path(): it follows TMP, which the tests point elsewhere.

@@ -9,8 +9,8 @@
 namespace testing_support {
 
 // Each test starts as a freshly started process: no quiet flag, no message language, no
-// products, the temp-name counter at its start, no boxes shown, and TMP pointing at a new empty
-// directory.
+// products, Windows Installer's basic interface, the temp-name counter at its start, no boxes
+// shown, and TMP pointing at a new empty directory.
 class FreshProcess : public ::testing::Test {
   protected:
     void SetUp() override;

@@ -143,6 +143,17 @@ assert_patched "$de" corvath-de
 assert_temp_copy_deleted
 assert_exit 0
 
+begin_case "/quiet with corvath-de: no box, Windows Installer shows nothing; patched; exit 0"
+restore_prefix de
+rm -f "$TEMP_DIR"/corvath-sp-*.log
+run_pack standard-quiet /quiet
+assert_eq "" "$BOXES" "boxes"
+assert_patched "$de" corvath-de
+assert_exit 0
+quiet_log=$(find "$TEMP_DIR" -maxdepth 1 -name 'corvath-sp-8.2.0.5-*[0-9].log' | head -n 1)
+assert_contains "$(cat "${quiet_log:-/dev/null}")" \
+    "Windows Installer shows nothing (interface level 2): /quiet" "interface level none, logged"
+
 begin_case "corvath.exe running and no display: one running-program box nobody can answer; 1618 at once"
 restore_prefix de
 start_host_program

@@ -50,6 +50,19 @@ assert_eq "msi.MsiRemovePatchesW(L\"$patch\",L\"$de\",00000002,L\"REBOOTPROMPT=S
     "$(removal_calls remove-quiet)" "/norestart adds REBOOT=ReallySuppress"
 assert_eq "" "$BOXES" "/q: no box"
 
+begin_case "/unistall /q on a machine with the patch: 1639, no installer call, the patch stays"
+restore_prefix uninstall-patched
+rm -f "$TEMP_DIR"/corvath-sp-*.log
+run_pack mistyped /unistall /q
+assert_eq $((1639 & 255)) "$LAST_RC" "exit code 1639 (low byte)"
+assert_eq "" "$BOXES" "/q: no box"
+assert_eq "" "$(removal_calls mistyped)" "no removal call"
+assert_eq 1 "$(probe_field "$de" patch-state)" "the patch is still applied"
+mistyped_log=$(cat "$TEMP_DIR"/corvath-sp-8.2.0.5-*[0-9].log 2>/dev/null)
+assert_contains "$mistyped_log" 'refused: "/unistall"' "the log names the argument"
+assert_not_contains "$mistyped_log" "installer command line" "no installation either"
+assert_contains "$mistyped_log" "exit code 1639: the command line is refused" "its exit line"
+
 begin_case "corvath.exe running and nobody to answer: a later try (1618), nothing removed"
 start_host_program
 run_pack remove-running /uninstall
