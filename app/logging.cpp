@@ -31,7 +31,11 @@ std::wstring ElevationText(platform::Elevation elevation) {
     return L"elevation unknown";
 }
 
-bool StartDefaultLog(bool removal) {
+// Where Windows Installer's log goes (InstallerLogStem); empty without a run log.
+std::wstring g_installerLogStem;
+
+// The default log's path without its ".log", in the run's temporary folder.
+std::wstring DefaultLogStem(bool removal) {
     std::wstring targetVersion;
     payload::LoadResString(messages::kTargetVersion, targetVersion, messages::kCatalogueCapacity);
     std::wstring temp;
@@ -48,7 +52,10 @@ bool StartDefaultLog(bool removal) {
     }
     const std::wstring name =
         DefaultLogName(targetVersion + (removal ? L"-uninstall" : L""), platform::LocalTimeNow());
-    const std::wstring stem = folder + name.substr(0, name.size() - 4);
+    return folder + name.substr(0, name.size() - 4);
+}
+
+bool StartDefaultLog(const std::wstring& stem) {
     // Runs started in the same second (a deployment tool's quick retry, two at once) count on.
     for (int attempt = 1; attempt <= payload::kNumberedNameAttempts; ++attempt) {
         std::uint32_t error = 0;
@@ -72,6 +79,21 @@ bool StartAskedLog(const std::wstring& asked, std::uint32_t& error) {
     }
     return runlog::StartRunLog(fullPath, runlog::LogOpening::Append, error) ==
            platform::OpenResult::Opened;
+}
+
+// A log's path without its ".log", in any case.
+std::wstring LogPathStem(std::wstring path) {
+    const std::wstring suffix = L".log";
+    if (path.size() >= suffix.size()) {
+        std::wstring end = path.substr(path.size() - suffix.size());
+        for (wchar_t& c : end) {
+            c = (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 32) : c;
+        }
+        if (end == suffix) {
+            path.resize(path.size() - suffix.size());
+        }
+    }
+    return path;
 }
 
 } // namespace
@@ -129,10 +151,19 @@ void StartLogging(const RunOptions& options, const platform::WindowStation& stat
     // and says so first.
     const bool asked = options.logRequested && !options.logPath.empty();
     std::uint32_t askedError = 0;
-    if (!(asked && StartAskedLog(options.logPath, askedError)) &&
-        !StartDefaultLog(options.uninstallRequested)) {
+    const std::wstring defaultStem = DefaultLogStem(options.uninstallRequested);
+    const bool inAskedPlace = asked && StartAskedLog(options.logPath, askedError);
+    if (!inAskedPlace && !StartDefaultLog(defaultStem)) {
         return;
     }
+    // Windows Installer opens its log by path, later, and its service as SYSTEM: the path must
+    // lead to the file made for it until the run ends. The run's temporary folder is one that
+    // only the run's account and administrators can change (C:\Windows\Temp for SYSTEM: users
+    // may add files there, never rename, replace or make a link of the folder, nor touch a file
+    // the run made and holds). A /log folder is one users may write: a folder of it emptied for
+    // a moment could become a junction, or one the run cannot hold be renamed, after the check.
+    g_installerLogStem =
+        (inAskedPlace ? defaultStem : LogPathStem(runlog::RunLogPath())) + L".installer";
     if (asked && askedError != 0) {
         runlog::Log(L"the run log cannot go where /log asks, " + runlog::Quoted(options.logPath) +
                         L" (" + runlog::DescribeError(askedError) + L"): it is here instead",
@@ -164,21 +195,7 @@ void StartLogging(const RunOptions& options, const platform::WindowStation& stat
 }
 
 std::wstring InstallerLogStem() {
-    if (!runlog::RunLogActive()) {
-        return {};
-    }
-    std::wstring path = runlog::RunLogPath();
-    const std::wstring suffix = L".log";
-    if (path.size() >= suffix.size()) {
-        std::wstring end = path.substr(path.size() - suffix.size());
-        for (wchar_t& c : end) {
-            c = (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 32) : c;
-        }
-        if (end == suffix) {
-            path.resize(path.size() - suffix.size());
-        }
-    }
-    return path + L".installer";
+    return runlog::RunLogActive() ? g_installerLogStem : std::wstring();
 }
 
 void FinishLogging(std::uint32_t exitCode, std::wstring_view reason, std::uint64_t startedAt) {

@@ -168,7 +168,7 @@ TEST_F(RunLog, APlaceThatCannotBeUsedSendsTheLogToTheDefaultPlaceWhichSaysWhy) {
     EXPECT_TRUE(DefaultLogs().empty());
 }
 
-TEST_F(RunLog, ARelativeLogIsMadeFullAndRunsSharingItGetInstallerLogsOfTheirOwn) {
+TEST_F(RunLog, ARelativeLogIsMadeFullAndInstallerLogsOfRunsSharingItGoToTheDefaultPlace) {
     const fs::path previous = fs::current_path();
     fs::current_path(scratch_);
     fs::create_directory("sub");
@@ -177,12 +177,23 @@ TEST_F(RunLog, ARelativeLogIsMadeFullAndRunsSharingItGetInstallerLogsOfTheirOwn)
     }
     fs::current_path(previous);
     const std::string full = (scratch_ / "sub" / "rel").string();
-    EXPECT_NE(Read(full + ".log").find("run log: \"" + full + ".log\"\r\n"), std::string::npos);
+    const std::string log = Read(full + ".log");
+    EXPECT_NE(log.find("run log: \"" + full + ".log\"\r\n"), std::string::npos);
     // The product was patched once; the simulated one stays at its version, so all three apply.
-    EXPECT_EQ(TheSimulation().installerLogs,
-              (std::vector<std::wstring>{testing_support::Wide(full + ".installer.log"),
-                                         testing_support::Wide(full + ".installer-2.log"),
-                                         testing_support::Wide(full + ".installer-3.log")}));
+    // Windows Installer opens its log by path: in the run's temporary folder, not the /log one.
+    const std::vector<std::wstring>& installerLogs = TheSimulation().installerLogs;
+    ASSERT_EQ(installerLogs.size(), 3u);
+    const std::regex name(R"(corvath-sp-8\.2\.0\.5-\d{8}-\d{6}\.installer(-[23])?\.log)");
+    for (const std::wstring& installerLog : installerLogs) {
+        const fs::path path(platform::Utf8(installerLog));
+        EXPECT_EQ(path.parent_path(), scratch_);
+        EXPECT_TRUE(std::regex_match(path.filename().string(), name)) << path;
+        EXPECT_TRUE(fs::exists(path));
+        EXPECT_NE(log.find("Windows Installer's verbose log: \"" + path.string() + "\""),
+                  std::string::npos);
+    }
+    EXPECT_NE(installerLogs[0], installerLogs[1]);
+    EXPECT_NE(installerLogs[1], installerLogs[2]);
 }
 
 // What a user who may write in the /log folders can do to them while a run as SYSTEM opens its
