@@ -69,8 +69,7 @@ bool StartDefaultLog(const std::wstring& stem) {
 }
 
 // The administrator's file, by its full path: the run's current folder is nobody's business
-// later, and Windows Installer's log beside it must have a full path too. False with the reason
-// in `error`.
+// later, and the file is opened from its root down. False with the reason in `error`.
 bool StartAskedLog(const std::wstring& asked, std::uint32_t& error) {
     std::wstring fullPath;
     if (!platform::FullPathName(asked, kFullPathCapacity, fullPath)) {
@@ -79,21 +78,6 @@ bool StartAskedLog(const std::wstring& asked, std::uint32_t& error) {
     }
     return runlog::StartRunLog(fullPath, runlog::LogOpening::Append, error) ==
            platform::OpenResult::Opened;
-}
-
-// A log's path without its ".log", in any case.
-std::wstring LogPathStem(std::wstring path) {
-    const std::wstring suffix = L".log";
-    if (path.size() >= suffix.size()) {
-        std::wstring end = path.substr(path.size() - suffix.size());
-        for (wchar_t& c : end) {
-            c = (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 32) : c;
-        }
-        if (end == suffix) {
-            path.resize(path.size() - suffix.size());
-        }
-    }
-    return path;
 }
 
 } // namespace
@@ -162,8 +146,9 @@ void StartLogging(const RunOptions& options, const platform::WindowStation& stat
     // may add files there, never rename, replace or make a link of the folder, nor touch a file
     // the run made and holds). A /log folder is one users may write: a folder of it emptied for
     // a moment could become a junction, or one the run cannot hold be renamed, after the check.
+    const std::wstring& runLog = runlog::RunLogPath(); // a default one ends in .log
     g_installerLogStem =
-        (inAskedPlace ? defaultStem : LogPathStem(runlog::RunLogPath())) + L".installer";
+        (inAskedPlace ? defaultStem : runLog.substr(0, runLog.size() - 4)) + L".installer";
     if (asked && askedError != 0) {
         runlog::Log(L"the run log cannot go where /log asks, " + runlog::Quoted(options.logPath) +
                         L" (" + runlog::DescribeError(askedError) + L"): it is here instead",
