@@ -31,6 +31,7 @@ std::wstring ElevationText(platform::Elevation elevation) {
     return L"elevation unknown";
 }
 
+<<<<<<< HEAD
 std::wstring QuotedList(const std::vector<std::wstring>& arguments) {
     std::wstring list;
     for (const std::wstring& argument : arguments) {
@@ -40,6 +41,13 @@ std::wstring QuotedList(const std::vector<std::wstring>& arguments) {
 }
 
 bool StartDefaultLog(bool removal) {
+=======
+// Where Windows Installer's log goes (InstallerLogStem); empty without a run log.
+std::wstring g_installerLogStem;
+
+// The default log's path without its ".log", in the run's temporary folder.
+std::wstring DefaultLogStem(bool removal) {
+>>>>>>> log-without-links
     std::wstring targetVersion;
     payload::LoadResString(messages::kTargetVersion, targetVersion, messages::kCatalogueCapacity);
     std::wstring temp;
@@ -56,7 +64,10 @@ bool StartDefaultLog(bool removal) {
     }
     const std::wstring name =
         DefaultLogName(targetVersion + (removal ? L"-uninstall" : L""), platform::LocalTimeNow());
-    const std::wstring stem = folder + name.substr(0, name.size() - 4);
+    return folder + name.substr(0, name.size() - 4);
+}
+
+bool StartDefaultLog(const std::wstring& stem) {
     // Runs started in the same second (a deployment tool's quick retry, two at once) count on.
     for (int attempt = 1; attempt <= payload::kNumberedNameAttempts; ++attempt) {
         std::uint32_t error = 0;
@@ -70,8 +81,7 @@ bool StartDefaultLog(bool removal) {
 }
 
 // The administrator's file, by its full path: the run's current folder is nobody's business
-// later, and Windows Installer's log beside it must have a full path too. False with the reason
-// in `error`.
+// later, and the file is opened from its root down. False with the reason in `error`.
 bool StartAskedLog(const std::wstring& asked, std::uint32_t& error) {
     std::wstring fullPath;
     if (!platform::FullPathName(asked, kFullPathCapacity, fullPath)) {
@@ -149,10 +159,20 @@ void StartLogging(const RunOptions& options, const platform::WindowStation& stat
     // and says so first.
     const bool asked = options.logRequested && !options.logPath.empty();
     std::uint32_t askedError = 0;
-    if (!(asked && StartAskedLog(options.logPath, askedError)) &&
-        !StartDefaultLog(options.uninstallRequested)) {
+    const std::wstring defaultStem = DefaultLogStem(options.uninstallRequested);
+    const bool inAskedPlace = asked && StartAskedLog(options.logPath, askedError);
+    if (!inAskedPlace && !StartDefaultLog(defaultStem)) {
         return;
     }
+    // Windows Installer opens its log by path, later, and its service as SYSTEM: the path must
+    // lead to the file made for it until the run ends. The run's temporary folder is one that
+    // only the run's account and administrators can change (C:\Windows\Temp for SYSTEM: users
+    // may add files there, never rename, replace or make a link of the folder, nor touch a file
+    // the run made and holds). A /log folder is one users may write: a folder of it emptied for
+    // a moment could become a junction, or one the run cannot hold be renamed, after the check.
+    const std::wstring& runLog = runlog::RunLogPath(); // a default one ends in .log
+    g_installerLogStem =
+        (inAskedPlace ? defaultStem : runLog.substr(0, runLog.size() - 4)) + L".installer";
     if (asked && askedError != 0) {
         runlog::Log(L"the run log cannot go where /log asks, " + runlog::Quoted(options.logPath) +
                         L" (" + runlog::DescribeError(askedError) + L"): it is here instead",
@@ -190,21 +210,7 @@ void StartLogging(const RunOptions& options, const platform::WindowStation& stat
 }
 
 std::wstring InstallerLogStem() {
-    if (!runlog::RunLogActive()) {
-        return {};
-    }
-    std::wstring path = runlog::RunLogPath();
-    const std::wstring suffix = L".log";
-    if (path.size() >= suffix.size()) {
-        std::wstring end = path.substr(path.size() - suffix.size());
-        for (wchar_t& c : end) {
-            c = (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 32) : c;
-        }
-        if (end == suffix) {
-            path.resize(path.size() - suffix.size());
-        }
-    }
-    return path + L".installer";
+    return runlog::RunLogActive() ? g_installerLogStem : std::wstring();
 }
 
 void FinishLogging(std::uint32_t exitCode, std::wstring_view reason, std::uint64_t startedAt) {

@@ -22,9 +22,10 @@ namespace app {
 // elevated, the window station and the session.
 void StartLogging(const RunOptions& options, const platform::WindowStation& station);
 
-// Where Windows Installer's log goes beside the run log: <run log without .log>.installer, to
-// which the installation adds .log (or -2.log, -3.log... when that is taken); empty without a run
-// log.
+// Where Windows Installer's log goes: beside a run log in the default place, <run log without
+// .log>.installer; with a /log file, in the default place under the default log's name,
+// <default log without .log>.installer. The installation adds .log (or -2.log, -3.log... when that
+// is taken). Empty without a run log.
 std::wstring InstallerLogStem();
 
 // The exit code, why, and how long the run took; closes the log.

@@ -1,5 +1,5 @@
-// Shared by both platforms: the file owner's move (each platform closes its own handles), and
-// the conversions between UTF-16 and UTF-8.
+// Shared by both platforms: the file owner's move (each platform closes its own handles), a link
+// as a handle tells it, and the conversions between UTF-16 and UTF-8.
 #include "platform/files.h"
 
 #include <cstdint>
@@ -13,6 +13,11 @@ File& File::operator=(File&& other) noexcept {
         other.handle_ = kNone;
     }
     return *this;
+}
+
+bool IsLink(File& file) {
+    LinkFacts facts;
+    return ReadLinkFacts(file, facts) && facts.reparsePoint;
 }
 
 namespace {

@@ -22,11 +22,6 @@ enum class OpenMode {
     CreateNewShared,  // the same, and others may read while it is open; a link is not followed
     CreateOrTruncate, // an existing file is emptied
     OpenOrCreate,     // keeps existing content; others may read while it is open
-    AppendShared,     // keeps existing content; every write goes to the end; other writers may
-                      // have the file open at the same time (see AppendToFile). A path through
-                      // a link (the file or a folder of it a reparse point, or a file with other
-                      // names) is refused with 681, ERROR_STOPPED_ON_SYMLINK: a run as SYSTEM
-                      // would otherwise create or append to any file a user's link leads to
     CreateNewHeld,    // as CreateNewShared, and the file can be deleted through this handle
     CreateNewOwn,     // a file of the run's own in a shared folder: made new, shared with nobody
                       // while open, read back and deleted through this handle; once closed,
@@ -90,14 +85,37 @@ bool FilePosition(File& file, std::uint64_t& position);
 bool TruncateFile(File& file, std::uint64_t size);
 // One write request; false unless every byte was accepted. The thread's last error tells why.
 bool WriteToFile(File& file, const void* bytes, std::size_t count);
-// One write at the end of a file that other processes append to as well (AppendShared): no
+// One write at the end of a file that other processes append to as well (OpenToAppendIn): no
 // write of theirs lands inside this one, nor this one inside theirs. Writers take turns for at
 // most a few seconds; one that holds its turn longer is written past, not waited for.
 bool AppendToFile(File& file, const void* bytes, std::size_t count);
 // The file's size in bytes.
 bool FileSize(File& file, std::uint64_t& size);
+// What a handle tells of links: whether the object is a reparse point (a junction, a symbolic
+// link, a mount point) and how many names it has (a file's hard links count).
+struct LinkFacts {
+    bool reparsePoint = false;
+    std::uint32_t names = 0;
+};
+bool ReadLinkFacts(File& file, LinkFacts& facts);
 // True when the open file is a link (a reparse point) rather than a file of its own.
 bool IsLink(File& file);
+
+// A path opened a folder at a time, each relative to the handle of the one before it, so that
+// what one step checked is what the next step opens in, whatever is renamed meanwhile.
+// The root of a full path ("C:\", "\\server\share\", "\\?\C:\", "/") and the names below it,
+// the file's last. False, with ERROR_INVALID_NAME, for a path that names no file.
+bool SplitFullPath(const std::wstring& path, std::wstring& root, std::vector<std::wstring>& names);
+// Opens the root folder of a full path as a place to open names in. A root cannot be renamed.
+File OpenRootFolder(const std::wstring& root);
+// Opens the folder `name` in `folder` as itself (a link is opened, never followed) and holds it:
+// it shares everything but deleting, so that while the handle is open nobody can rename or delete
+// it, nor so put a link in its place. Other runs may hold it at the same time.
+File HoldFolderIn(File& folder, const std::wstring& name);
+// Opens or makes the file `name` in `folder` to append to it (see AppendToFile): a link holding
+// the name is opened as itself, never followed; a folder is refused. Others may read it and
+// append to it while it is open; nobody may delete or rename it.
+File OpenToAppendIn(File& folder, const std::wstring& name);
 // Deletes the file through its handle (opened with OpenFileToDelete, CreateNewHeld or
 // CreateNewOwn); `path` is the name it was opened by. The name goes when the handle is closed.
 bool DeleteOpenFile(File& file, const std::wstring& path);

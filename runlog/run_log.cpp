@@ -2,13 +2,17 @@
 
 #include "platform/files.h"
 #include "platform/system.h"
+#include "runlog/log_without_links.h"
 
 #include <cstdio>
+#include <vector>
 
 namespace runlog {
 namespace {
 
 platform::File g_log;
+// The folders of a /log file, held as long as the run logs (OpenLogWithoutLinks).
+std::vector<platform::File> g_folders;
 std::wstring g_path;
 LogStyle g_style = LogStyle::Text;
 
@@ -58,14 +62,14 @@ platform::OpenResult StartRunLog(const std::wstring& path, LogOpening opening,
                                  std::uint32_t& error) {
     const LastErrorKept kept;
     StopRunLog();
-    platform::OpenResult result;
-    g_log = platform::OpenFileForWriting(path,
-                                         opening == LogOpening::CreateNew
-                                             ? platform::OpenMode::CreateNewShared
-                                             : platform::OpenMode::AppendShared,
-                                         result);
-    if (!g_log.IsOpen()) {
+    platform::OpenResult result = platform::OpenResult::Failed;
+    if (opening == LogOpening::CreateNew) {
+        g_log = platform::OpenFileForWriting(path, platform::OpenMode::CreateNewShared, result);
         error = platform::LastError();
+    } else {
+        g_log = OpenLogWithoutLinks(path, g_folders, error);
+    }
+    if (!g_log.IsOpen()) {
         return result;
     }
     g_path = path;
@@ -87,6 +91,7 @@ const std::wstring& RunLogPath() {
 
 void StopRunLog() {
     g_log.Close();
+    g_folders.clear();
     g_path.clear();
 }
 

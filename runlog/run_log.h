@@ -17,7 +17,8 @@ namespace runlog {
 enum class LogOpening {
     CreateNew, // a name in a shared folder: never one that exists, never through a link
     Append,    // the administrator's own file: added to, its content kept; other runs may be
-               // writing to it at the same time, and every line stays whole
+               // writing to it at the same time, and every line stays whole. Never through a
+               // link, and its folders are held until the log stops (OpenLogWithoutLinks)
 };
 
 // Starts the log at `path`. Anything but Opened leaves the run without a log, with `error`

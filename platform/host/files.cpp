@@ -4,6 +4,7 @@
 #include "platform/host/simulation.h"
 #include "platform/system.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <dirent.h>
@@ -40,15 +41,6 @@ std::uint32_t WindowsErrorOf(int error) {
     }
 }
 
-// Whether the open file is one made as the run's own (OpenMode::CreateNewOwn).
-bool IsOwnFile(File& file) {
-    const std::string link = "/proc/self/fd/" + std::to_string(file.Handle());
-    std::vector<char> target(4096);
-    const ssize_t length = ::readlink(link.c_str(), target.data(), target.size() - 1);
-    return length > 0 && host::TheSimulation().ownFiles.count(
-                             FromUtf8(std::string_view(target.data(), length))) != 0;
-}
-
 // A file's identity as IdentifyFile tells it.
 FileId IdOf(const struct stat& info) {
     FileId id;
@@ -69,41 +61,37 @@ File Owned(int fd, OpenResult& result) {
     return File(fd);
 }
 
-// AppendShared, as Windows' platform opens it: a path through a link is refused (681,
-// ERROR_STOPPED_ON_SYMLINK), and a file made for nothing is deleted again.
-File OpenToAppendWithoutLinks(const std::wstring& path, OpenResult& result) {
-    constexpr std::uint32_t kErrorStoppedOnLink = 681;
-    result = OpenResult::Failed;
-    const std::string name = Utf8(path);
-    for (std::size_t at = name.find('/', 1); at != std::string::npos; at = name.find('/', at + 1)) {
-        struct stat info;
-        if (::lstat(name.substr(0, at).c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-            SetLastError(kErrorStoppedOnLink);
-            return {};
-        }
-    }
-    constexpr int kAppend = O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC;
-    bool made = true;
-    int fd = ::open(name.c_str(), kAppend | O_CREAT | O_EXCL, 0644);
-    if (fd < 0 && errno == EEXIST) {
-        made = false;
-        fd = ::open(name.c_str(), kAppend);
-    }
-    if (fd < 0 && errno == ELOOP) {
-        SetLastError(kErrorStoppedOnLink);
-        return {};
-    }
-    File file = Owned(fd, result);
+// The path an open file or folder has now, as the host tells it.
+std::wstring PathOf(const File& file) {
+    const std::string link = "/proc/self/fd/" + std::to_string(file.Handle());
+    std::vector<char> target(4096);
+    const ssize_t length = ::readlink(link.c_str(), target.data(), target.size() - 1);
+    return length > 0 ? FromUtf8(std::string_view(target.data(), length)) : std::wstring();
+}
+
+// As Windows opens a name with FILE_OPEN_REPARSE_POINT: a symbolic link is opened as itself, and
+// the caller sees what it is. -1 when `name` is no link.
+int OpenLinkItself(int folder, const std::string& name) {
+    const int link = ::openat(folder, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
     struct stat info;
-    if (file.IsOpen() && ::fstat(fd, &info) == 0 && info.st_nlink > 1) {
-        if (made) {
-            ::unlink(name.c_str());
-        }
-        result = OpenResult::Failed;
-        SetLastError(kErrorStoppedOnLink);
-        return {};
+    if (link >= 0 && ::fstat(link, &info) == 0 && S_ISLNK(info.st_mode)) {
+        return link;
     }
-    return file;
+    if (link >= 0) {
+        ::close(link);
+    }
+    return -1;
+}
+
+void BeforeOpenIn(const File& folder, const std::wstring& name) {
+    if (host::TheSimulation().beforeOpenIn) {
+        host::TheSimulation().beforeOpenIn(PathOf(folder), name);
+    }
+}
+
+// Whether the open file is one made as the run's own (OpenMode::CreateNewOwn).
+bool IsOwnFile(File& file) {
+    return host::TheSimulation().ownFiles.count(PathOf(file)) != 0;
 }
 
 } // namespace
@@ -128,8 +116,6 @@ File OpenFileForWriting(const std::wstring& path, OpenMode mode, OpenResult& res
     case OpenMode::OpenOrCreate:
         flags = O_RDWR | O_CREAT | O_CLOEXEC;
         break;
-    case OpenMode::AppendShared:
-        return OpenToAppendWithoutLinks(path, result);
     case OpenMode::CreateNewHeld:
         flags |= O_EXCL | O_NOFOLLOW;
         break;
@@ -274,10 +260,118 @@ bool FileSize(File& file, std::uint64_t& size) {
     return true;
 }
 
-bool IsLink(File& file) {
+bool ReadLinkFacts(File& file, LinkFacts& facts) {
     struct stat info;
-    return ::fstat(static_cast<int>(file.Handle()), &info) == 0 && S_ISLNK(info.st_mode);
+    if (::fstat(static_cast<int>(file.Handle()), &info) != 0) {
+        SetLastError(WindowsErrorOf(errno));
+        return false;
+    }
+    const std::vector<FileId>& madeLinks = host::TheSimulation().reparsePoints;
+    facts.reparsePoint = S_ISLNK(info.st_mode) || std::find(madeLinks.begin(), madeLinks.end(),
+                                                            IdOf(info)) != madeLinks.end();
+    // A folder has one name on Windows; POSIX counts its subfolders' "..".
+    facts.names = S_ISDIR(info.st_mode) ? 1 : static_cast<std::uint32_t>(info.st_nlink);
+    return true;
 }
+
+bool SplitFullPath(const std::wstring& path, std::wstring& root, std::vector<std::wstring>& names) {
+    root = L"/";
+    names.clear();
+    std::size_t start = 1;
+    for (std::size_t at = 1; at <= path.size(); ++at) {
+        if (at == path.size() || path[at] == L'/') {
+            if (at > start) {
+                names.push_back(path.substr(start, at - start));
+            }
+            start = at + 1;
+        }
+    }
+    if (!path.starts_with(L'/') || path.ends_with(L'/') || names.empty()) {
+        SetLastError(123); // ERROR_INVALID_NAME
+        return false;
+    }
+    return true;
+}
+
+File OpenRootFolder(const std::wstring& root) {
+    const int fd = ::open(Utf8(root).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        SetLastError(WindowsErrorOf(errno));
+        return {};
+    }
+    return File(fd);
+}
+
+File HoldFolderIn(File& folder, const std::wstring& name) {
+    BeforeOpenIn(folder, name);
+    const int parent = static_cast<int>(folder.Handle());
+    const std::string entry = Utf8(name);
+    const int fd = ::openat(parent, entry.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        const int link = error == ELOOP || error == ENOTDIR ? OpenLinkItself(parent, entry) : -1;
+        if (link >= 0) {
+            return File(link);
+        }
+        SetLastError(error == ENOTDIR ? 3 : WindowsErrorOf(error)); // ERROR_PATH_NOT_FOUND
+        return {};
+    }
+    struct stat info;
+    if (::fstat(fd, &info) == 0) {
+        host::TheSimulation().heldFolders.emplace_back(fd, IdOf(info));
+    }
+    return File(fd);
+}
+
+File OpenToAppendIn(File& folder, const std::wstring& name) {
+    BeforeOpenIn(folder, name);
+    const int parent = static_cast<int>(folder.Handle());
+    const std::string entry = Utf8(name);
+    const int fd = ::openat(parent, entry.c_str(),
+                            O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        const int error = errno;
+        const int link = error == ELOOP ? OpenLinkItself(parent, entry) : -1;
+        if (link >= 0) {
+            return File(link);
+        }
+        SetLastError(WindowsErrorOf(error));
+        return {};
+    }
+    return File(fd);
+}
+
+namespace host {
+
+bool RenameAsAnotherProcess(const std::wstring& from, const std::wstring& to) {
+    struct stat info;
+    if (::lstat(Utf8(from).c_str(), &info) != 0) {
+        return false;
+    }
+    for (const auto& [handle, id] : TheSimulation().heldFolders) {
+        struct stat held;
+        // A handle still open on that very folder (a number reused by another file is not one).
+        if (::fstat(static_cast<int>(handle), &held) == 0 && IdOf(held) == id && IdOf(info) == id) {
+            SetLastError(32); // ERROR_SHARING_VIOLATION
+            return false;
+        }
+    }
+    return ::rename(Utf8(from).c_str(), Utf8(to).c_str()) == 0;
+}
+
+bool MakeJunctionInPlace(const std::wstring& folder, const std::wstring& target) {
+    std::error_code error;
+    struct stat info;
+    if (::lstat(Utf8(folder).c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        !std::filesystem::is_empty(Utf8(folder), error)) {
+        return false;
+    }
+    TheSimulation().reparsePoints.push_back(IdOf(info));
+    return ::rename(Utf8(folder).c_str(), Utf8(folder + L".object").c_str()) == 0 &&
+           ::symlink(Utf8(target).c_str(), Utf8(folder).c_str()) == 0;
+}
+
+} // namespace host
 
 bool DeleteOpenFile(File& file, const std::wstring& path) {
     // By name, but only while the name still leads to the open file.

@@ -2,6 +2,7 @@
 // "user" answers, and what the program showed.
 #pragma once
 
+#include "platform/files.h"
 #include "platform/process.h"
 #include "platform/resources.h"
 #include "platform/sync.h"
@@ -14,6 +15,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform::host {
@@ -137,6 +139,14 @@ struct Simulation {
     // nobody below an administrator change them. Tests acting as another process ask here.
     std::set<std::wstring> ownFiles;
     bool spoilWrites = false; // the next write to a file of the run's own lands a byte wrong
+    // Runs just before the platform opens `name` in the open folder at `folder` (HoldFolderIn,
+    // OpenToAppendIn): another process's moment between two steps of an opening.
+    std::function<void(const std::wstring& folder, const std::wstring& name)> beforeOpenIn;
+    // Folders held without delete sharing (HoldFolderIn): their handles and identities. Windows
+    // lets nobody rename or delete one while its handle is open (RenameAsAnotherProcess).
+    std::vector<std::pair<std::intptr_t, FileId>> heldFolders;
+    // Folders another process made reparse points in place (MakeJunctionInPlace), by identity.
+    std::vector<FileId> reparsePoints;
 
     // Named mutexes by their full name ("Global\\..."); a name not here does not exist until
     // the program creates it.
@@ -174,5 +184,15 @@ struct Simulation {
 Simulation& TheSimulation();
 // Back to the state of a freshly started process.
 void ResetSimulation();
+
+// Another process renames `from` to `to`, with the delete access a rename needs: refused (false,
+// nothing changed) while this process holds `from` as HoldFolderIn does, as Windows refuses it.
+bool RenameAsAnotherProcess(const std::wstring& from, const std::wstring& to);
+// Another process makes the empty folder `folder` a junction to `target` in place, which a hold
+// does not prevent: the folder stays the object its handles are open on, and they now say it is a
+// reparse point; the path leads to `target`. The object itself moves to `folder` + ".object", as
+// the simulation has no other place for it. False for a folder that is not empty: NTFS sets a
+// mount point only on an empty one.
+bool MakeJunctionInPlace(const std::wstring& folder, const std::wstring& target);
 
 } // namespace platform::host

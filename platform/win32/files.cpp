@@ -1,6 +1,5 @@
 #include "platform/files.h"
 
-#include "platform/win32/append_without_links.h"
 #include "platform/win32/own_file_security.h"
 
 #include <windows.h>
@@ -67,8 +66,6 @@ File OpenFileForWriting(const std::wstring& path, OpenMode mode, OpenResult& res
         share = FILE_SHARE_READ;
         disposition = OPEN_ALWAYS;
         break;
-    case OpenMode::AppendShared:
-        return win32::OpenToAppendWithoutLinks(path, result);
     case OpenMode::CreateNewHeld:
         access = GENERIC_WRITE | DELETE;
         share = FILE_SHARE_READ;
@@ -247,12 +244,6 @@ bool FileSize(File& file, std::uint64_t& size) {
     }
     size = static_cast<std::uint64_t>(value.QuadPart);
     return true;
-}
-
-bool IsLink(File& file) {
-    BY_HANDLE_FILE_INFORMATION info{};
-    return GetFileInformationByHandle(AsHandle(file.Handle()), &info) &&
-           (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 bool DeleteOpenFile(File& file, const std::wstring&) {

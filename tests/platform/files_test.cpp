@@ -3,8 +3,8 @@
 #include "payload/temp_name.h"
 #include "platform/files.h"
 
-#include "platform/win32/append_without_links.h"
 #include "platform/win32/own_file_security.h"
+#include "runlog/log_without_links.h"
 
 #include <windows.h>
 
@@ -156,50 +156,74 @@ TEST_F(Win32Files, AFileIsKnownByItsIdentityThroughAnyHandle) {
     EXPECT_NE(first.index | first.indexHigh, 0u);
 }
 
-// Every folder of a /log path is checked for a link, from below the root down; Wine 8 shows no
-// reparse point through a handle (a Unix symlink is followed, and mklink fails), so what is
-// checked is seen here.
-TEST(Win32LogPath, EveryFolderBelowTheRootIsChecked) {
-    using Folders = std::vector<std::wstring>;
+// A /log path is opened from its root down, a name at a time; Wine 8 shows no reparse point
+// through a handle (a Unix symlink is followed, and mklink fails), so what is split is seen here.
+TEST(Win32LogPath, APathSplitsIntoItsRootAndTheNamesBelowIt) {
+    using Names = std::vector<std::wstring>;
     const struct {
         const wchar_t* path;
-        Folders folders;
+        const wchar_t* root;
+        Names names;
     } rows[] = {
-        {L"C:\\sp.log", {}},
-        {L"C:\\Windows\\Logs\\sp.log", {L"C:\\Windows", L"C:\\Windows\\Logs"}},
-        {L"C:\\a\\\\b\\sp.log", {L"C:\\a", L"C:\\a\\\\b"}},
-        {L"\\\\server\\share\\logs\\sp.log", {L"\\\\server\\share\\logs"}},
-        {L"\\\\?\\C:\\logs\\sp.log", {L"\\\\?\\C:\\logs"}},
-        {L"\\\\?\\UNC\\server\\share\\logs\\sp.log", {L"\\\\?\\UNC\\server\\share\\logs"}},
+        {L"C:\\sp.log", L"C:\\", {L"sp.log"}},
+        {L"C:\\Windows\\Logs\\sp.log", L"C:\\", {L"Windows", L"Logs", L"sp.log"}},
+        {L"C:\\a\\\\b/sp.log", L"C:\\", {L"a", L"b", L"sp.log"}},
+        {L"\\\\server\\share\\logs\\sp.log", L"\\\\server\\share\\", {L"logs", L"sp.log"}},
+        {L"\\\\?\\C:\\logs\\sp.log", L"\\\\?\\C:\\", {L"logs", L"sp.log"}},
+        {L"\\\\?\\UNC\\server\\share\\sp.log", L"\\\\?\\UNC\\server\\share\\", {L"sp.log"}},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(platform::win32::FoldersOf(row.path), row.folders) << platform::Utf8(row.path);
+        std::wstring root;
+        Names names;
+        EXPECT_TRUE(platform::SplitFullPath(row.path, root, names)) << platform::Utf8(row.path);
+        EXPECT_EQ(root, row.root) << platform::Utf8(row.path);
+        EXPECT_EQ(names, row.names) << platform::Utf8(row.path);
+    }
+    for (const wchar_t* noFile : {L"C:\\", L"C:\\logs\\", L"relative\\sp.log"}) {
+        std::wstring root;
+        Names names;
+        EXPECT_FALSE(platform::SplitFullPath(noFile, root, names)) << platform::Utf8(noFile);
     }
 }
 
-TEST_F(Win32Files, ALogIsAppendedToUnlessItHasAnotherName) {
-    const std::wstring path = dir_ + L"\\sp.log";
-    platform::OpenResult result;
-    for (const char* line : {"one\r\n", "two\r\n"}) {
-        platform::File log =
-            platform::OpenFileForWriting(path, platform::OpenMode::AppendShared, result);
-        ASSERT_EQ(result, platform::OpenResult::Opened);
-        ASSERT_TRUE(platform::AppendToFile(log, line, 5));
+TEST_F(Win32Files, ALogIsAppendedToUnlessItHasAnotherNameAndItsFoldersAreHeld) {
+    const std::wstring folder = dir_ + L"\\logs";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring path = folder + L"\\sp.log";
+    std::uint32_t error = 0;
+    {
+        // Two runs side by side, as runs sharing a /log file are.
+        std::vector<platform::File> heldOne;
+        std::vector<platform::File> heldTwo;
+        platform::File one = runlog::OpenLogWithoutLinks(path, heldOne, error);
+        platform::File two = runlog::OpenLogWithoutLinks(path, heldTwo, error);
+        ASSERT_TRUE(one.IsOpen() && two.IsOpen()) << error;
+        ASSERT_TRUE(platform::AppendToFile(one, "one\r\n", 5));
+        ASSERT_TRUE(platform::AppendToFile(two, "two\r\n", 5));
+        // Held: neither the folder nor the file can be renamed or deleted.
+        EXPECT_FALSE(MoveFileW(folder.c_str(), (folder + L".moved").c_str()));
+        EXPECT_FALSE(RemoveDirectoryW(folder.c_str()));
+        EXPECT_FALSE(MoveFileW(dir_.c_str(), (dir_ + L".moved").c_str()));
+        EXPECT_FALSE(DeleteFileW(path.c_str()));
     }
     EXPECT_EQ(SizeOf(path), 10u);
+    EXPECT_TRUE(MoveFileW(folder.c_str(), (folder + L".moved").c_str())) << "let go of";
+    ASSERT_TRUE(MoveFileW((folder + L".moved").c_str(), folder.c_str()));
     // A second name for a file elsewhere (say, one of the system's), planted where the log goes.
-    const std::wstring planted = dir_ + L"\\planted.log";
+    const std::wstring planted = folder + L"\\planted.log";
     ASSERT_TRUE(CreateHardLinkW(planted.c_str(), path.c_str(), nullptr));
-    EXPECT_FALSE(
-        platform::OpenFileForWriting(planted, platform::OpenMode::AppendShared, result).IsOpen());
-    EXPECT_EQ(GetLastError(), 681u) << "ERROR_STOPPED_ON_SYMLINK";
-    EXPECT_FALSE(
-        platform::OpenFileForWriting(path, platform::OpenMode::AppendShared, result).IsOpen());
+    std::vector<platform::File> held;
+    EXPECT_FALSE(runlog::OpenLogWithoutLinks(planted, held, error).IsOpen());
+    EXPECT_EQ(error, 681u) << "ERROR_STOPPED_ON_SYMLINK";
+    EXPECT_TRUE(held.empty());
+    EXPECT_FALSE(runlog::OpenLogWithoutLinks(path, held, error).IsOpen());
+    EXPECT_EQ(error, 681u);
     EXPECT_EQ(SizeOf(path), 10u);
-    // A folder is refused as ever, with the reason Windows gives.
-    EXPECT_FALSE(
-        platform::OpenFileForWriting(dir_, platform::OpenMode::AppendShared, result).IsOpen());
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    // A folder and a missing folder are refused as ever, with the reasons Windows gives.
+    EXPECT_FALSE(runlog::OpenLogWithoutLinks(folder, held, error).IsOpen());
+    EXPECT_EQ(error, static_cast<std::uint32_t>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(runlog::OpenLogWithoutLinks(dir_ + L"\\missing\\sp.log", held, error).IsOpen());
+    EXPECT_EQ(error, static_cast<std::uint32_t>(ERROR_PATH_NOT_FOUND));
 }
 
 // Wine neither keeps nor enforces the security a file is made with: what Windows would let each

@@ -169,7 +169,7 @@ TEST_F(RunLog, APlaceThatCannotBeUsedSendsTheLogToTheDefaultPlaceWhichSaysWhy) {
     EXPECT_TRUE(DefaultLogs().empty());
 }
 
-TEST_F(RunLog, ARelativeLogIsMadeFullAndRunsSharingItGetInstallerLogsOfTheirOwn) {
+TEST_F(RunLog, ARelativeLogIsMadeFullAndInstallerLogsOfRunsSharingItGoToTheDefaultPlace) {
     const fs::path previous = fs::current_path();
     fs::current_path(scratch_);
     fs::create_directory("sub");
@@ -178,12 +178,96 @@ TEST_F(RunLog, ARelativeLogIsMadeFullAndRunsSharingItGetInstallerLogsOfTheirOwn)
     }
     fs::current_path(previous);
     const std::string full = (scratch_ / "sub" / "rel").string();
-    EXPECT_NE(Read(full + ".log").find("run log: \"" + full + ".log\"\r\n"), std::string::npos);
+    const std::string log = Read(full + ".log");
+    EXPECT_NE(log.find("run log: \"" + full + ".log\"\r\n"), std::string::npos);
     // The product was patched once; the simulated one stays at its version, so all three apply.
-    EXPECT_EQ(TheSimulation().installerLogs,
-              (std::vector<std::wstring>{testing_support::Wide(full + ".installer.log"),
-                                         testing_support::Wide(full + ".installer-2.log"),
-                                         testing_support::Wide(full + ".installer-3.log")}));
+    // Windows Installer opens its log by path: in the run's temporary folder, not the /log one.
+    const std::vector<std::wstring>& installerLogs = TheSimulation().installerLogs;
+    ASSERT_EQ(installerLogs.size(), 3u);
+    const std::regex name(R"(corvath-sp-8\.2\.0\.5-\d{8}-\d{6}\.installer(-[23])?\.log)");
+    for (const std::wstring& installerLog : installerLogs) {
+        const fs::path path(platform::Utf8(installerLog));
+        EXPECT_EQ(path.parent_path(), scratch_);
+        EXPECT_TRUE(std::regex_match(path.filename().string(), name)) << path;
+        EXPECT_TRUE(fs::exists(path));
+        EXPECT_NE(log.find("Windows Installer's verbose log: \"" + path.string() + "\""),
+                  std::string::npos);
+    }
+    EXPECT_NE(installerLogs[0], installerLogs[1]);
+    EXPECT_NE(installerLogs[1], installerLogs[2]);
+}
+
+// What a user who may write in the /log folders can do to them while a run as SYSTEM opens its
+// log there, at each step: no write and no file reaches anything but the file the path names.
+TEST_F(RunLog, FoldersChangedWhileTheLogOpensLeadNoWriteElsewhere) {
+    using platform::host::MakeJunctionInPlace;
+    using platform::host::RenameAsAnotherProcess;
+    fs::create_directory(scratch_ / "system");
+    std::ofstream(scratch_ / "system" / "run.log") << "keep";
+    const std::wstring system = testing_support::Wide((scratch_ / "system").string());
+    const fs::path logs = scratch_ / "logs";
+    const fs::path sp = logs / "sp";
+    const std::wstring asked = testing_support::Wide((sp / "run.log").string());
+    // The default log's first line, and the file removed for the next case.
+    auto takeFirstLine = [this] {
+        const std::vector<fs::path> defaults = DefaultLogs();
+        if (defaults.size() != 1) {
+            return std::string("no log in the default place");
+        }
+        const std::string log = Read(defaults[0]);
+        fs::remove(defaults[0]);
+        return log.substr(24, log.find("\r\n") - 24);
+    };
+    const std::string refused = "the run log cannot go where /log asks, \"" +
+                                (sp / "run.log").string() + "\" (error 681): it is here instead";
+
+    // The innermost folder, held and still empty, becomes a junction as the file is opened in it.
+    fs::create_directories(sp);
+    TheSimulation().beforeOpenIn = [&](const std::wstring&, const std::wstring& name) {
+        if (name == L"run.log") {
+            EXPECT_TRUE(MakeJunctionInPlace(testing_support::Wide(sp.string()), system));
+        }
+    };
+    EXPECT_EQ(Run({L"/q", L"/log", asked}), 0);
+    EXPECT_EQ(takeFirstLine(), refused);
+    EXPECT_EQ(Read(scratch_ / "system" / "run.log"), "keep");
+    EXPECT_EQ(fs::file_size(logs / "sp.object" / "run.log"), 0u) << "made where it was, unwritten";
+
+    // A folder not yet held is swapped for a link just before it is opened: opened as the link.
+    // (Each case's folders are kept, so that none of their identities is given to the next.)
+    fs::rename(logs, scratch_ / "first");
+    fs::create_directories(sp);
+    TheSimulation().beforeOpenIn = [&](const std::wstring&, const std::wstring& name) {
+        if (name == L"sp") {
+            EXPECT_TRUE(RenameAsAnotherProcess(testing_support::Wide(sp.string()),
+                                               testing_support::Wide(sp.string() + ".old")));
+            fs::create_directory_symlink(scratch_ / "system", sp);
+        }
+    };
+    EXPECT_EQ(Run({L"/q", L"/log", asked}), 0);
+    EXPECT_EQ(takeFirstLine(), refused);
+    EXPECT_EQ(Read(scratch_ / "system" / "run.log"), "keep");
+    EXPECT_FALSE(fs::exists(sp.string() + ".old/run.log"));
+
+    // Once held, the folders can be neither renamed nor deleted until the run ends.
+    fs::rename(logs, scratch_ / "second");
+    fs::create_directories(sp);
+    TheSimulation().beforeOpenIn = nullptr;
+    int tried = 0;
+    TheSimulation().afterSnapshot = [&](platform::host::Simulation&) {
+        for (const fs::path& folder : {logs, sp}) {
+            ++tried;
+            EXPECT_FALSE(RenameAsAnotherProcess(testing_support::Wide(folder.string()),
+                                                testing_support::Wide(folder.string() + ".x")));
+        }
+    };
+    EXPECT_EQ(Run({L"/q", L"/log", asked}), 0);
+    EXPECT_GT(tried, 0);
+    EXPECT_TRUE(DefaultLogs().empty()) << "the log where /log asked";
+    EXPECT_NE(Read(sp / "run.log").find("exit code 0"), std::string::npos);
+    EXPECT_TRUE(RenameAsAnotherProcess(testing_support::Wide(sp.string()),
+                                       testing_support::Wide(sp.string() + ".x")))
+        << "let go of at the end";
 }
 
 TEST_F(RunLog, DefaultNamesCountOnPastNine) {

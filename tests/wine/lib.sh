@@ -201,6 +201,13 @@ prefix_path() {
     printf '%s/drive_c/%s' "$WINEPREFIX" "${rest//\\//}"
 }
 
+# installer_logs_named RUN_LOG: the Unix paths of the Windows Installer logs a run log names.
+installer_logs_named() {
+    local win
+    sed -n "s/.*Windows Installer's verbose log: \"\(.*\)\"\r\?$/\1/p" "$1" 2>/dev/null |
+        while IFS= read -r win; do prefix_path "$win"; echo; done
+}
+
 require_file() { # FILE WHAT
     [[ -f $1 ]] || die "$2 not found: $1"
 }

@@ -115,7 +115,10 @@ assert_logged "$log" \
     "installer result 3010 after " ": done, a restart is needed" \
     "box 301, language 1033, \"Installation Successful\"" \
     "exit code 3010: the patch was applied; a restart is needed"
-assert_ne 0 "$(grep -c 'REBOOT = ReallySuppress' "$WINEPREFIX/drive_c/sp.installer.log" 2>/dev/null || echo 0)" \
+installer_log=$(installer_logs_named "$log" | head -n 1)
+assert_contains "$installer_log" "$(prefix_temp_dir)/corvath-sp-8.2.0.5-" \
+    "Windows Installer's log in the run's temporary folder, not beside the /log file"
+assert_ne 0 "$(grep -c 'REBOOT = ReallySuppress' "$installer_log" 2>/dev/null || echo 0)" \
     "Windows Installer saw REBOOT=ReallySuppress"
 assert_eq 8.2.0.5 "$(probe_field "$restart" VersionString)" "corvath-restart patched"
 full_rc=$(cd "$WINEPREFIX/drive_c" && wine cmd /c "start /wait $(win_path "$CORVATH_SP_EXE") /q & echo %errorlevel%" | tr -d '\r' | tail -n 1)
