@@ -31,7 +31,6 @@ std::wstring ElevationText(platform::Elevation elevation) {
     return L"elevation unknown";
 }
 
-<<<<<<< HEAD
 std::wstring QuotedList(const std::vector<std::wstring>& arguments) {
     std::wstring list;
     for (const std::wstring& argument : arguments) {
@@ -40,14 +39,11 @@ std::wstring QuotedList(const std::vector<std::wstring>& arguments) {
     return list;
 }
 
-bool StartDefaultLog(bool removal) {
-=======
 // Where Windows Installer's log goes (InstallerLogStem); empty without a run log.
 std::wstring g_installerLogStem;
 
 // The default log's path without its ".log", in the run's temporary folder.
 std::wstring DefaultLogStem(bool removal) {
->>>>>>> log-without-links
     std::wstring targetVersion;
     payload::LoadResString(messages::kTargetVersion, targetVersion, messages::kCatalogueCapacity);
     std::wstring temp;

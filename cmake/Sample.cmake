@@ -127,6 +127,9 @@ function(corvath_add_sample)
     endforeach()
     list(APPEND patch_outputs "${ARG_OUT_DIR}/other-patch.msp" "${ARG_OUT_DIR}/small-update.msp"
         "${ARG_OUT_DIR}/small-update.dat")
+    foreach(shape minor-upgrade two-baselines family major-upgrade)
+        list(APPEND patch_outputs "${ARG_OUT_DIR}/shape-${shape}.msp")
+    endforeach()
     add_custom_command(OUTPUT ${patch_outputs}
         COMMAND "${ARG_BUILDER}" --targets "${codes_file}"
             --program "${ARG_PROGRAMS_DIR}/corvath-8.2.0.5.exe" --out-dir "${ARG_OUT_DIR}"
