@@ -52,7 +52,11 @@ assert_ne "$(sha256sum <"$new_data")" "$(sha256sum <"$installed_data")" "its dat
 run_log() { find "$TEMP_DIR" -maxdepth 1 -name 'corvath-sp-2.1.1.0-*[0-9].log' | sort | tail -n 1; }
 
 begin_case "the first run applies the patch: the data file is the new one, the version stays"
-run_pack_exe "$build/corvath-sp.exe" first /q
+# Traced with Wine's msi channel, which names each transform it skips.
+CORVATH_TRACE_WINEDEBUG=fixme-all,+relay,+msi run_pack_exe "$build/corvath-sp.exe" first /q
+skipped=$(grep -a "wasn't applicable" "$PACK_TRACES/first.trace" || true)
+assert_contains "$skipped" 'CorvathDataFix_01_211"' "the 2.1.1 pair is skipped"
+assert_not_contains "$skipped" 'CorvathDataFix_01"' "the 1.1.1 pair is not"
 assert_eq 0 "$LAST_RC" "exit code 0"
 assert_file_eq "$new_data" "$installed_data" "corvath.dat is the one the patch brings"
 assert_eq 1.1.1 "$(probe_field "$code" VersionString)" "still 1.1.1"
