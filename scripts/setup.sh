@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ pkg-config libgtest-dev googletest
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-  libgsf-1-dev libgcab-dev gcab wixl msitools osslsigncode openssl
+  libgsf-1-dev libgcab-dev gcab wixl msitools osslsigncode openssl libssl-dev
   wine wine64 fonts-wine xvfb xauth xdotool imagemagick x11-utils
   locales-all
 )
