@@ -8,6 +8,7 @@
 #include "install/run_install.h"
 #include "install/uninstall.h"
 #include "messages/presenter.h"
+#include "payload/base_marker.h"
 #include "payload/extract_patch.h"
 #include "platform/files.h"
 #include "platform/system.h"
@@ -65,7 +66,12 @@ int Dispatch(RunOptions& options) {
     settings.noRestart = options.noRestart;
     settings.installerLogStem = InstallerLogStem();
     settings.installerUi = options.installerUi;
-    if (options.helpRequested) {
+    if (payload::IsBase()) {
+        // Shown nothing: whoever runs the base by mistake learns it from the log and the code.
+        exitCode = install::kExitFailure;
+        reason = L"this is corvath-sp-base.exe, the base corvath-sp-pack makes packs from, not a "
+                 L"pack: it carries no patch";
+    } else if (options.helpRequested) {
         ShowHelp();
         reason = L"the help was shown; nothing else is done";
     } else if (LineRefused(options)) {

@@ -12,6 +12,7 @@ const char* const kPackUsage =
     "  --description TEXT          patch-list description (default: the patch's Description)\n"
     "  --record [ID=]FILE          a patch-list record, in id order from 206 (repeatable;\n"
     "                              default: record 206 derived from the patch)\n"
+    "  --no-records                a pack without patch-list records (/p then reports 310)\n"
     "  --target-version V          the version the pack brings (default: from the patch)\n"
     "  --applicable-versions L     the versions it applies to, each followed by a comma\n"
     "  --release TEXT              the release name in message 308, for every language\n"
@@ -50,6 +51,10 @@ std::optional<std::string> parse_pack_options(const std::vector<std::string>& ar
         if (name == "-h" || name == "--help") {
             options.help = true;
             return std::nullopt;
+        }
+        if (name == "--no-records") {
+            options.no_records = true;
+            continue;
         }
         if (name.size() < 2 || name[0] != '-') {
             positional.push_back(name);
@@ -105,6 +110,9 @@ std::optional<std::string> parse_pack_options(const std::vector<std::string>& ar
     options.patch = PathFromUtf8(positional[0]);
     if (options.output.empty()) {
         return "name the pack to write: -o <pack.exe>";
+    }
+    if (options.no_records && !options.records.empty()) {
+        return "--no-records and --record: give one of them";
     }
     if (options.release && !options.release_names.empty()) {
         return "--release and --release-names: give one of them";

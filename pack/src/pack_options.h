@@ -17,6 +17,7 @@ struct PackOptions {
     std::optional<std::string> title;
     std::optional<std::string> description;
     std::vector<std::string> records; // FILE or ID=FILE, in id order from 206
+    bool no_records = false;          // a pack without patch-list records (tests of /p)
     std::string target_version;       // empty: from the patch
     std::string applicable_versions;  // empty: from the patch
     std::optional<std::string> release;

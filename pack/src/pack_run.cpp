@@ -134,7 +134,7 @@ std::optional<std::string> MakeRecords(const PackOptions& options, const msp::Pa
         facts.records[nextId] = std::move(bytes);
         nextId = static_cast<std::uint16_t>(nextId + 1);
     }
-    if (!options.records.empty()) {
+    if (!options.records.empty() || options.no_records) {
         return std::nullopt;
     }
 
@@ -221,8 +221,10 @@ std::optional<std::string> WriteBesideFiles(const PackOptions& options,
     const std::string stem = Utf8(options.output.stem());
     SheetFacts sheet;
     sheet.pack_file_name = Utf8(options.output.filename());
-    const std::vector<std::uint8_t>& record = facts.records.begin()->second;
-    const std::string recordText(record.begin(), record.end());
+    const auto first = facts.records.find(206);
+    const std::string recordText = first == facts.records.end()
+                                       ? std::string()
+                                       : std::string(first->second.begin(), first->second.end());
     const auto title = recordText.find("PatchTitle=");
     if (title != std::string::npos) {
         sheet.title = recordText.substr(title + 11, recordText.find('\r', title) - title - 11);

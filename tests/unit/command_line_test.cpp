@@ -334,3 +334,16 @@ TEST_F(CommandLineRun, EachQuietSwitchGivesWindowsInstallerItsInterface) {
 }
 
 } // namespace
+
+TEST_F(CommandLineRun, TheBaseDoesNothingButSayWhatItIs) {
+    TheSimulation().resourceFile = std::make_shared<const std::vector<char>>(
+        testing_support::ResourcesWithText(u"CORVATH_SP_BASE", u"\x0001"));
+    EXPECT_EQ(Run({}), 1603);
+    EXPECT_EQ(Run({L"/?"}), 1603);
+    EXPECT_TRUE(TheSimulation().shownBoxes.empty());
+    EXPECT_TRUE(TheSimulation().configureCalls.empty());
+    EXPECT_NE(Logs().find("exit code 1603: this is corvath-sp-base.exe, the base corvath-sp-pack "
+                          "makes packs from, not a pack"),
+              std::string::npos)
+        << Logs();
+}
