@@ -5,7 +5,7 @@
 # copy and ends (1642) without an installer call, and nothing needs restoring between rounds.
 #
 # Usage: bash bench/copy_ab.sh ROUNDS PACK_A PACK_B
-# For example, after bench/pack_sizes.sh with CORVATH_BENCH_SOURCE=<an older worktree>:
+# For example, after bench/pack_sizes.sh with CORVATH_BENCH_PACKER=<an older packer folder>:
 #   bash bench/copy_ab.sh 21 build/bench-sizes/pack-536870912-{main,older}/corvath-sp.exe
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

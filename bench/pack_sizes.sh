@@ -17,18 +17,19 @@
 #   - the default run's peak memory (the maximum resident set of its process).
 #
 # Usage: bash bench/pack_sizes.sh [ROUNDS [SIZE...]]      (default: 7 16049664 536870912 1610612736)
-# Needs both presets built. CORVATH_BENCH_SOURCE builds the packs from another source tree (an
-# older commit's worktree, to compare); the patches, prefixes and yardsticks stay the same.
+# Needs both presets built. CORVATH_BENCH_PACKER names another packer folder (a base and
+# corvath-sp-pack, of an older commit's worktree, to compare); the patches, prefixes and
+# yardsticks stay the same.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 rounds=${1:-7}
 shift || true
 sizes=("$@")
 ((${#sizes[@]})) || sizes=(16049664 536870912 1610612736)
-source_tree=${CORVATH_BENCH_SOURCE:-$root}
 work=${CORVATH_BENCH_WORK:-$root/build/bench-sizes}
 host=$root/build/host
 windows=$root/build/windows
+packer_dir=${CORVATH_BENCH_PACKER:-$windows/packer}
 mkdir -p "$work"
 
 source "$root/bench/wine_bench.sh"
@@ -125,12 +126,11 @@ for size in "${sizes[@]}"; do
             --size "$size" --sample-only >&2 || die "no patch of $size bytes"
     fi
     patch=$patch_dir/corvath-sp-sample.msp
-    pack_dir=$work/pack-$size-$(basename "$source_tree")
-    cmake -S "$source_tree" -B "$pack_dir" -G Ninja --toolchain "$source_tree/cmake/mingw-w64-x86_64.cmake" \
-        -DCMAKE_BUILD_TYPE=Release -DCORVATH_BUILD_SAMPLE=OFF -DCORVATH_SP_PATCH="$patch" \
-        -DCORVATH_SP_RECORDS="$patch_dir/record206.txt" >/dev/null || die "configure of the $size pack"
-    cmake --build "$pack_dir" --target corvath-sp >/dev/null || die "build of the $size pack"
+    pack_dir=$work/pack-$size-$(basename "$packer_dir")
+    mkdir -p "$pack_dir"
     pack=$pack_dir/corvath-sp.exe
+    "$packer_dir/corvath-sp-pack" "$patch" -o "$pack" --record "$patch_dir/record206.txt" \
+        >/dev/null || die "packing the $size patch"
 
     fresh_prefix "sizes-$size"
     msi_install "$(sample_file corvath-de.msi)" 2>/dev/null
