@@ -41,6 +41,39 @@ bool IsBuildDate(std::string_view text) {
     return true;
 }
 
+// Four dot-separated decimal fields of up to five digits: 8.2.0.5.
+bool IsFourPartVersion(std::string_view text) {
+    int fields = 0;
+    std::size_t digits = 0;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9' && digits < 5) {
+            ++digits;
+        } else if (c == '.' && digits > 0 && fields < 3) {
+            ++fields;
+            digits = 0;
+        } else {
+            return false;
+        }
+    }
+    return fields == 3 && digits > 0;
+}
+
+// One or more four-part versions, each followed by a comma: without its comma a version is never
+// compared, and every product would get 308.
+bool IsVersionList(std::string_view text) {
+    if (text.empty() || text.back() != ',') {
+        return false;
+    }
+    while (!text.empty()) {
+        const auto comma = text.find(',');
+        if (!IsFourPartVersion(text.substr(0, comma))) {
+            return false;
+        }
+        text.remove_prefix(comma + 1);
+    }
+    return true;
+}
+
 } // namespace
 
 std::optional<std::string> parse_pack_options(const std::vector<std::string>& arguments,
@@ -110,6 +143,15 @@ std::optional<std::string> parse_pack_options(const std::vector<std::string>& ar
     options.patch = PathFromUtf8(positional[0]);
     if (options.output.empty()) {
         return "name the pack to write: -o <pack.exe>";
+    }
+    if (!options.target_version.empty() && !IsFourPartVersion(options.target_version)) {
+        return "--target-version \"" + options.target_version + "\": must read like 8.2.0.5";
+    }
+    if (!options.applicable_versions.empty() && !IsVersionList(options.applicable_versions)) {
+        return "--applicable-versions \"" + options.applicable_versions +
+               "\": must be one or more four-part versions, each followed by a comma (8.1.0.4, "
+               "or 8.1.0.4,8.1.0.5,); a version without its comma is never compared, and every "
+               "product would get 308";
     }
     if (options.no_records && !options.records.empty()) {
         return "--no-records and --record: give one of them";

@@ -16,6 +16,7 @@ unset DISPLAY XAUTHORITY
 require_file "$CORVATH_SP_EXE" "corvath-sp.exe"
 sample=$(sample_file corvath-sp-sample.msp)
 strings="$CORVATH_WINE_LIB_DIR/../../resources/strings"
+releases="$CORVATH_WINE_LIB_DIR/../../samples/release-names.txt"
 PACK_TRACES="$CORVATH_WINE_WORK_DIR/traces/install"
 traces=$PACK_TRACES
 shots="$CORVATH_WINE_WORK_DIR/screenshots/install"
@@ -31,12 +32,23 @@ failing=$(target_code 7)
 # --- helpers ---------------------------------------------------------------------------------
 
 # catalogue LANG ID: entry ID of resources/strings/LANG.rc. The .rc keeps \n as two characters,
-# which is also how message_boxes shows a line break.
+# which is also how message_boxes shows a line break. 308 carries the sample's release name, as
+# the sample is packed.
 catalogue() {
-    local text
+    local text release
     text=$(sed -n "s/^[[:space:]]*$2 \"\(.*\)\"[[:space:]]*\$/\1/p" "$strings/$1.rc")
     [[ -n $text ]] || die "no entry $2 in $1.rc"
+    if [[ $text == *"{release}"* ]]; then
+        release=$(grep -m1 "^$(language_id "$1")=" "$releases" | cut -d= -f2- | tr -d '\r')
+        text=${text/"{release}"/"$release"}
+    fi
     printf '%s' "$text"
+}
+
+# language_id TAG: the LANGID of the sample's languages used here.
+language_id() {
+    case $1 in en-US) echo 1033 ;; de-DE) echo 1031 ;; fr-FR) echo 1036 ;; pl-PL) echo 1045 ;;
+    *) die "no LANGID for $1" ;; esac
 }
 
 # box LANG TEXT_ID CAPTION_ID TYPE [FILL]: the row message_boxes should give (text, caption,
