@@ -9,21 +9,6 @@ namespace {
 
 using namespace corvath::pack;
 
-std::string version_script(const std::string& target, const std::string& base_commas,
-                           const std::string& base_text) {
-    std::string commas = target;
-    for (char& c : commas) {
-        c = c == '.' ? ',' : c;
-    }
-    return "#include <winresrc.h>\n"
-           "#define CORVATH_SP_TARGET_VERSION \"" +
-           target + "\"\n#define CORVATH_SP_TARGET_VERSION_COMMAS " + commas +
-           "\n#define CORVATH_SP_TARGET_BASE_COMMAS " + base_commas +
-           "\n#define CORVATH_SP_TARGET_BASE_TEXT \"" + base_text +
-           "\"\n#define CORVATH_SP_BUILD_DATE \"01.02.2026\"\n"
-           "#include \"" CORVATH_RESOURCES_DIR "/version.rc\"\n";
-}
-
 std::uint32_t u32_at(const std::vector<std::uint8_t>& bytes, std::size_t at) {
     return bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) |
            (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
@@ -31,9 +16,9 @@ std::uint32_t u32_at(const std::vector<std::uint8_t>& bytes, std::size_t at) {
 
 TEST(VersionInfo, OurBlocksRoundTripAndChangeAsWindresWouldWriteThem) {
     const auto base =
-        pack_test::compile_with_windres(version_script("8.2.0.5", "8,2,0,0", "8, 2, 0, 0"));
+        pack_test::compile_with_windres(pack_test::version_script("8.2.0.5", "8, 2, 0, 0"));
     const auto expected =
-        pack_test::compile_with_windres(version_script("9.12.3.40", "9,12,0,0", "9, 12, 0, 0"));
+        pack_test::compile_with_windres(pack_test::version_script("9.12.3.40", "9, 12, 0, 0"));
     ASSERT_TRUE(base && expected);
     for (const std::uint16_t language : {0, 1033}) {
         const auto* block = pack_test::find_compiled(*base, 16, 1, language);
@@ -62,7 +47,7 @@ TEST(VersionInfo, OurBlocksRoundTripAndChangeAsWindresWouldWriteThem) {
 
 TEST(VersionInfo, TextsChangeLengthsAndDamageIsRefused) {
     const auto base =
-        pack_test::compile_with_windres(version_script("8.2.0.5", "8,2,0,0", "8, 2, 0, 0"));
+        pack_test::compile_with_windres(pack_test::version_script("8.2.0.5", "8, 2, 0, 0"));
     ASSERT_TRUE(base);
     const auto* block = pack_test::find_compiled(*base, 16, 1, 0);
     ASSERT_TRUE(block);

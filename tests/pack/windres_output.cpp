@@ -64,6 +64,24 @@ std::optional<std::vector<CompiledResource>> read_res(const std::vector<std::uin
 
 } // namespace
 
+std::string version_script(const std::string& target, const std::string& release) {
+    std::string target_commas = target;
+    std::string release_commas;
+    for (const char c : release) {
+        release_commas += c == ' ' ? "" : std::string(1, c);
+    }
+    for (char& c : target_commas) {
+        c = c == '.' ? ',' : c;
+    }
+    return "#include <winresrc.h>\n"
+           "#define CORVATH_SP_TARGET_VERSION \"" +
+           target + "\"\n#define CORVATH_SP_TARGET_VERSION_COMMAS " + target_commas +
+           "\n#define CORVATH_SP_TARGET_BASE_COMMAS " + release_commas +
+           "\n#define CORVATH_SP_TARGET_BASE_TEXT \"" + release +
+           "\"\n#define CORVATH_SP_BUILD_DATE \"01.02.2026\"\n"
+           "#include \"" CORVATH_RESOURCES_DIR "/version.rc\"\n";
+}
+
 std::optional<std::vector<CompiledResource>> compile_with_windres(const std::string& script) {
     namespace fs = std::filesystem;
     const fs::path folder =

@@ -16,6 +16,10 @@ struct CompiledResource {
     std::vector<std::uint8_t> bytes;
 };
 
+// Our version.rc with the versions the build would give it, its build date 01.02.2026:
+// `target` "8.2.0.5", `release` "8, 2, 0, 0".
+std::string version_script(const std::string& target, const std::string& release);
+
 // Nothing when windres fails or its output cannot be read.
 std::optional<std::vector<CompiledResource>> compile_with_windres(const std::string& script);
 
