@@ -216,7 +216,8 @@ std::optional<std::string> read_languages(const ResourceTree& tree,
 std::optional<std::string> set_messages_308(std::vector<LanguageStrings>& languages,
                                             const PackFacts& facts, const PackTexts& texts,
                                             std::vector<std::string>& defaults_used) {
-    for (const auto& [language, release] : texts.release_by_language) {
+    for (const auto& named : texts.release_by_language) {
+        const std::uint16_t language = named.first;
         if (std::none_of(languages.begin(), languages.end(), [&](const LanguageStrings& strings) {
                 return strings.language == language;
             })) {
