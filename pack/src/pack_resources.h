@@ -37,7 +37,7 @@ struct PackFacts {
 };
 
 struct PackTexts {
-    std::optional<std::u16string> release;                   // one text for every language
+    std::optional<std::u16string> release;                       // one text for every language
     std::map<std::uint16_t, std::u16string> release_by_language; // or per language
     std::optional<std::u16string> company;
     std::optional<std::u16string> product_name;
@@ -47,8 +47,8 @@ struct PackTexts {
 };
 
 struct PackedResources {
-    ResourceTree tree;                       // the patch streamed, under IDR_MSP
-    std::vector<std::string> defaults_used;  // one line each, for the packer to print
+    ResourceTree tree;                      // the patch streamed, under IDR_MSP
+    std::vector<std::string> defaults_used; // one line each, for the packer to print
 };
 
 // A refusal, one line, when a text does not fit (308 over 255 UTF-16 units in some language) or

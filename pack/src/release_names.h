@@ -11,8 +11,10 @@
 namespace corvath::pack {
 
 // A file of `LANGID=text` lines (UTF-8, an optional BOM, LF or CR LF; blank lines and lines that
-// begin with # are skipped). LANGID is decimal (1031) or hexadecimal (0x0407). A refusal, one
-// line naming the line number, for anything else, a language given twice or a text not UTF-8.
+// begin with # are skipped). LANGID is decimal (1031) or hexadecimal (0x0407); spaces and tabs
+// around it and around the text are dropped. A refusal, one line naming the line number, for
+// anything else, a language given twice, an empty text, a control character or a text not UTF-8;
+// `names` is then empty.
 std::optional<std::string> read_release_names(std::string_view file_text,
                                               std::map<std::uint16_t, std::u16string>& names);
 

@@ -25,7 +25,11 @@ inline std::uint16_t string_block_of(std::uint16_t id) {
     return static_cast<std::uint16_t>(id / 16 + 1);
 }
 
-// Every string of one language in the tree, id -> text.
+// Whether every string table of `language` in the tree decodes (a damaged one would be lost when
+// the language's tables are written anew).
+bool string_tables_sound(const ResourceTree& tree, std::uint16_t language);
+
+// Every string of one language in the tree, id -> text; damaged blocks are skipped.
 std::map<std::uint16_t, std::u16string> strings_of_language(const ResourceTree& tree,
                                                             std::uint16_t language);
 // Replaces the string tables of `language` with blocks holding exactly `texts`.

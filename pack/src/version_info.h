@@ -6,21 +6,24 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace corvath::pack {
 
 struct VersionNode {
     std::u16string key;
-    bool text = false;                // wType 1: the value is UTF-16 text
-    std::vector<std::uint8_t> value;  // binary, or the text's units with its terminator
+    bool text = false;               // wType 1: the value is UTF-16 text
+    std::vector<std::uint8_t> value; // binary, or the text's units with its terminator
     std::vector<VersionNode> children;
 };
 
 std::optional<VersionNode> read_version_info(const std::vector<std::uint8_t>& bytes);
+// Empty when a node would pass the 65535 bytes its length field can tell.
 std::vector<std::uint8_t> write_version_info(const VersionNode& root);
 
-// The fixed part's file and product versions (VS_FIXEDFILEINFO), as four 16-bit fields each.
+// The fixed part's file and product versions (VS_FIXEDFILEINFO), as four 16-bit fields each;
+// nullptr keeps that version. False when the root holds no VS_FIXEDFILEINFO.
 bool set_fixed_versions(VersionNode& root, const std::uint16_t file[4],
                         const std::uint16_t product[4]);
 // A string value of every StringTable in the resource; false when no StringTable has the key
