@@ -1,4 +1,4 @@
-#include "code_page_text.h"
+#include "msp/code_page_text.h"
 
 namespace corvath::msp {
 namespace {
@@ -29,39 +29,42 @@ bool is_ascii(std::string_view bytes) {
     return true;
 }
 
-// Well formed: no overlong forms, no surrogates, nothing past U+10FFFF.
-bool is_utf8(std::string_view bytes) {
-    for (std::size_t i = 0; i < bytes.size();) {
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        const std::size_t extra = lead < 0x80                    ? 0
-                                  : lead >= 0xC2 && lead <= 0xDF ? 1
-                                  : lead >= 0xE0 && lead <= 0xEF ? 2
-                                  : lead >= 0xF0 && lead <= 0xF4 ? 3
-                                                                 : 4;
-        if (extra == 4 || i + extra >= bytes.size())
-            return false;
-        std::uint32_t point = extra == 0 ? lead : lead & (0x3F >> extra);
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const auto next = static_cast<unsigned char>(bytes[i + k]);
-            if ((next & 0xC0) != 0x80)
-                return false;
-            point = point << 6 | (next & 0x3F);
-        }
-        const std::uint32_t least[] = {0, 0x80, 0x800, 0x10000};
-        if (point < least[extra] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
-            return false;
-        i += extra + 1;
-    }
-    return true;
-}
-
 } // namespace
+
+std::size_t utf8_sequence_length(std::string_view bytes, std::size_t at) {
+    const auto lead = static_cast<unsigned char>(bytes[at]);
+    const std::size_t extra = lead < 0x80                    ? 0
+                              : lead >= 0xC2 && lead <= 0xDF ? 1
+                              : lead >= 0xE0 && lead <= 0xEF ? 2
+                              : lead >= 0xF0 && lead <= 0xF4 ? 3
+                                                             : 4;
+    if (extra == 4 || at + extra >= bytes.size())
+        return 0;
+    std::uint32_t point = extra == 0 ? lead : lead & (0x3F >> extra);
+    for (std::size_t k = 1; k <= extra; ++k) {
+        const auto next = static_cast<unsigned char>(bytes[at + k]);
+        if ((next & 0xC0) != 0x80)
+            return 0;
+        point = point << 6 | (next & 0x3F);
+    }
+    constexpr std::uint32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
+    if (point < kLeast[extra] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
+        return 0;
+    return extra + 1;
+}
 
 std::optional<std::string> utf8_from_code_page(std::string_view bytes, std::uint32_t code_page) {
     if (is_ascii(bytes))
         return std::string(bytes);
-    if (code_page == kCodePageUtf8)
-        return is_utf8(bytes) ? std::optional<std::string>(bytes) : std::nullopt;
+    if (code_page == kCodePageUtf8) {
+        for (std::size_t at = 0; at < bytes.size();) {
+            const std::size_t length = utf8_sequence_length(bytes, at);
+            if (length == 0)
+                return std::nullopt;
+            at += length;
+        }
+        return std::string(bytes);
+    }
     if (code_page != kCodePageWestern)
         return std::nullopt;
     std::string out;

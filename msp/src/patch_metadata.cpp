@@ -1,6 +1,6 @@
 #include "msp/patch_metadata.h"
 
-#include "code_page_text.h"
+#include "msp/code_page_text.h"
 
 #include <string>
 #include <string_view>
