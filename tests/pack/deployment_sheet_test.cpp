@@ -9,7 +9,9 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace corvath::pack;
@@ -106,10 +108,11 @@ TEST(DeploymentSheet, NotepadReadsItAndItNamesThePacksOwnFacts) {
           {"Value", "Yes"},
           {"Run this script using the logged on credentials", "No"}}) {
         const std::string label = std::string("    ") + setting + " ";
+        const std::string wanted = value; // older clang cannot capture a structured binding
         EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                                 [&](const std::string& line) {
                                     return line.rfind(label, 0) == 0 &&
-                                           line.substr(line.find_last_of(' ') + 1) == value;
+                                           line.substr(line.find_last_of(' ') + 1) == wanted;
                                 }),
                   1)
             << setting;
