@@ -48,6 +48,31 @@ const Rule* RuleFor(const RunTally& tally) {
 
 } // namespace
 
+std::vector<ExitCodeMeaning> ExitCodeMeanings() {
+    std::vector<ExitCodeMeaning> meanings = {
+        {kExitSuccess, L"done, or not necessary: the patch is already there (/uninstall: the "
+                       L"patch was removed, or was applied nowhere)"},
+        {kExitBadCommandLine, L"the command line is refused (the log names why); nothing is done"},
+    };
+    for (const Rule& rule : kRules) {
+        meanings.push_back({rule.code, rule.reason});
+        if (rule.removalCode != 0 || rule.removalReason != nullptr) {
+            meanings.push_back({rule.removalCode != 0 ? rule.removalCode : rule.code,
+                                rule.removalReason != nullptr ? rule.removalReason : rule.reason,
+                                true});
+        }
+    }
+    meanings.push_back({kExitRemovalUnsupported,
+                        L"the patch cannot be removed: it does not allow removal, or it upgraded "
+                        L"the product to another code",
+                        true});
+    meanings.push_back({0,
+                        L"applying or removing the patch failed: the first product's installer "
+                        L"result",
+                        false, true});
+    return meanings;
+}
+
 void CountResult(RunTally& tally, std::uint32_t result) {
     if (result == kExitRebootInitiated) {
         tally.rebootInitiated = true;

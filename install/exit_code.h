@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace install {
 
@@ -52,5 +53,18 @@ void CountResult(RunTally& tally, std::uint32_t result);
 std::uint32_t ExitCodeFor(const RunTally& tally);
 // Why ExitCodeFor gives what it gives, in a few words for the run log.
 const wchar_t* ExitReasonFor(const RunTally& tally);
+
+// One code a run can end with, and why, as the run log says it.
+struct ExitCodeMeaning {
+    std::uint32_t code = 0;
+    const wchar_t* meaning = L"";
+    bool removalOnly = false;     // only /uninstall ends so
+    bool installerResult = false; // any code: a product's installer result, passed on
+};
+
+// Every way a run ends, for those who deploy the pack: success, the rules of ExitCodeFor in their
+// order (a code may come from several), a refused command line, a patch that cannot be removed,
+// and last a product's installer result.
+std::vector<ExitCodeMeaning> ExitCodeMeanings();
 
 } // namespace install

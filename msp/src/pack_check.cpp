@@ -63,6 +63,8 @@ PackCheck check_pack_patch(const std::filesystem::path& path, const VersionOptio
     if (!metadata.ok())
         return refused(check, metadata.failure);
     check.allows_removal = metadata.value.allows_removal;
+    check.display_name = metadata.value.display_name;
+    check.description = metadata.value.description;
     if (auto warning = removal_warning(metadata.value.allows_removal))
         check.warnings.push_back(*warning);
 

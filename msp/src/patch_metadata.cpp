@@ -1,5 +1,7 @@
 #include "msp/patch_metadata.h"
 
+#include "msp/code_page_text.h"
+
 #include <string>
 #include <string_view>
 
@@ -32,6 +34,8 @@ constexpr std::size_t kMetadataColumns = 3;
 constexpr std::size_t kMaxRows = 10000;
 constexpr std::string_view kAllowRemoval = "AllowRemoval";
 constexpr std::string_view kMinorUpdateTargetRtm = "MinorUpdateTargetRTM";
+constexpr std::string_view kDisplayName = "DisplayName";
+constexpr std::string_view kDescription = "Description";
 constexpr std::string_view kOne = "1";
 // MsiPatchSequence: PatchFamily, ProductCode and Sequence (string references), then Attributes,
 // a 16-bit number stored plus 0x8000 (0: none).
@@ -44,16 +48,20 @@ constexpr const char* kPoolPastData =
     "its string pool is damaged (its strings run past _StringData)";
 
 // What a string id holds, as far as the row looked for cares.
-enum class Known : std::uint8_t { Other, AllowRemoval, MinorUpdateTargetRtm, One };
+enum class Known : std::uint8_t {
+    Other,
+    AllowRemoval,
+    MinorUpdateTargetRtm,
+    One,
+    DisplayName,
+    Description
+};
 
-// What each string id holds, found in one pass over the pool: a byte an id, where an index of
-// every string's place would take four times the pool. Id 0 and unused ids hold nothing. The
-// strings' places are summed in 64 bits, so that no pool of long strings can wrap them round
-// on a 32-bit build; a pool whose strings run past _StringData is refused.
-Parsed<std::vector<Known>> known_strings(const Bytes& pool, const Bytes& data) {
-    Parsed<std::vector<Known>> known;
-    known.value.reserve(pool.size() / kPoolEntrySize + 1);
-    known.value.push_back(Known::Other);
+// Calls visit(id, text) for every string of the pool, in id order. The strings' places are
+// summed in 64 bits, so that no pool of long strings can wrap them round on a 32-bit build;
+// false when they run past _StringData.
+template <typename Visit> bool walk_pool(const Bytes& pool, const Bytes& data, Visit&& visit) {
+    std::uint32_t id = 0;
     std::uint64_t offset = 0;
     for (std::size_t at = kPoolEntrySize; at + kPoolEntrySize <= pool.size();
          at += kPoolEntrySize) {
@@ -65,16 +73,55 @@ Parsed<std::vector<Known>> known_strings(const Bytes& pool, const Bytes& data) {
                      std::uint64_t{u16_at(pool.data() + at + kPoolEntryReferences)} << 16;
         }
         if (length > data.size() - offset)
-            return failed<std::vector<Known>>(kPoolPastData);
-        const std::string_view text(reinterpret_cast<const char*>(data.data()) + offset,
-                                    static_cast<std::size_t>(length));
+            return false;
+        visit(++id, std::string_view(reinterpret_cast<const char*>(data.data()) + offset,
+                                     static_cast<std::size_t>(length)));
+        offset += length;
+    }
+    return true;
+}
+
+// What each string id holds, found in one pass over the pool: a byte an id, where an index of
+// every string's place would take four times the pool. Id 0 and unused ids hold nothing.
+Parsed<std::vector<Known>> known_strings(const Bytes& pool, const Bytes& data) {
+    Parsed<std::vector<Known>> known;
+    known.value.reserve(pool.size() / kPoolEntrySize + 1);
+    known.value.push_back(Known::Other);
+    const bool whole = walk_pool(pool, data, [&known](std::uint32_t, std::string_view text) {
         known.value.push_back(text == kAllowRemoval           ? Known::AllowRemoval
                               : text == kMinorUpdateTargetRtm ? Known::MinorUpdateTargetRtm
                               : text == kOne                  ? Known::One
+                              : text == kDisplayName          ? Known::DisplayName
+                              : text == kDescription          ? Known::Description
                                                               : Known::Other);
-        offset += length;
-    }
-    return known;
+    });
+    return whole ? known : failed<std::vector<Known>>(kPoolPastData);
+}
+
+// The pool's code page: entry 0, less the flag of long references.
+std::uint32_t code_page_of(const Bytes& pool) {
+    if (pool.size() < kPoolEntrySize)
+        return 0;
+    return u16_at(pool.data()) |
+           std::uint32_t{static_cast<std::uint16_t>(u16_at(pool.data() + 2) & ~kPoolLongReferences)}
+               << 16;
+}
+
+// The string ids of the (no Company) rows whose values are texts to keep; 0: no such row.
+struct TextIds {
+    std::uint32_t display_name = 0;
+    std::uint32_t description = 0;
+};
+
+// Those strings, as UTF-8. The pool has been walked whole already.
+void read_texts(const Bytes& pool, const Bytes& data, const TextIds& ids, PatchMetadata& metadata) {
+    const std::uint32_t code_page = code_page_of(pool);
+    walk_pool(pool, data, [&](std::uint32_t id, std::string_view text) {
+        if (id == ids.display_name)
+            metadata.display_name = utf8_from_code_page(text, code_page);
+        if (id == ids.description)
+            metadata.description = utf8_from_code_page(text, code_page);
+    });
 }
 
 Known known_at(const std::vector<Known>& known, std::uint32_t id) {
@@ -94,15 +141,23 @@ std::size_t rows_of(const Bytes& table, std::size_t row_size) {
     return table.size() % row_size != 0 || rows >= kMaxRows ? 0 : rows;
 }
 
-// The rows (no Company) AllowRemoval = 1 and MinorUpdateTargetRTM = 1.
+// The rows (no Company) AllowRemoval = 1 and MinorUpdateTargetRTM = 1, and where the texts of
+// DisplayName and Description are.
 void read_metadata_rows(const Bytes& table, std::size_t width, const std::vector<Known>& known,
-                        PatchMetadata& metadata) {
+                        PatchMetadata& metadata, TextIds& texts) {
     const std::size_t rows = rows_of(table, kMetadataColumns * width);
     for (std::size_t row = 0; row < rows; ++row) {
         const std::uint32_t company = reference_at(table, row * width, width);
         const Known property = known_at(known, reference_at(table, (rows + row) * width, width));
-        const Known value = known_at(known, reference_at(table, (2 * rows + row) * width, width));
-        if (company != 0 || value != Known::One)
+        const std::uint32_t value_id = reference_at(table, (2 * rows + row) * width, width);
+        const Known value = known_at(known, value_id);
+        if (company != 0)
+            continue;
+        if (property == Known::DisplayName)
+            texts.display_name = value_id;
+        if (property == Known::Description)
+            texts.description = value_id;
+        if (value != Known::One)
             continue;
         metadata.allows_removal = metadata.allows_removal || property == Known::AllowRemoval;
         metadata.minor_update_target_rtm =
@@ -158,7 +213,10 @@ Parsed<PatchMetadata> read_patch_metadata(CompoundFile& file,
         const auto known = known_strings(pool.value, data.value);
         if (!known.ok())
             return failed<PatchMetadata>(known.failure);
-        read_metadata_rows(table.value, width, known.value, metadata);
+        TextIds texts;
+        read_metadata_rows(table.value, width, known.value, metadata, texts);
+        if (texts.display_name != 0 || texts.description != 0)
+            read_texts(pool.value, data.value, texts, metadata);
     }
     return {metadata, {}};
 }

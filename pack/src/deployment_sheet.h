@@ -6,20 +6,27 @@
 #include "msp/pack_detection.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace corvath::pack {
 
 struct SheetFacts {
-    std::string pack_file_name;   // "your-sp.exe"
-    std::string title;            // the patch-list title
-    std::string sha256;           // of the patch, 64 lower-case hex digits
-    std::uint64_t patch_size = 0; // bytes
-    bool allows_removal = false;  // MsiPatchMetadata AllowRemoval=1
+    std::string pack_file_name;              // "your-sp.exe"
+    std::string title;                       // the patch-list title
+    std::string sha256;                      // of the patch, 64 lower-case hex digits
+    std::uint64_t patch_size = 0;            // bytes
+    bool allows_removal = false;             // MsiPatchMetadata AllowRemoval=1
+    std::optional<std::string> display_name; // MsiPatchMetadata DisplayName, UTF-8
     msp::PackDetection detection;
 };
 
+// Texts from outside (file name, title, display name) appear with control characters as spaces
+// and bytes that are not UTF-8 as "?", so that none can break the sheet's lines.
 std::string deployment_sheet(const SheetFacts& facts);
+
+// "your-sp.exe" -> "your-sp": the pack's name less its last extension.
+std::string pack_stem(const std::string& pack_file_name);
 
 // The names of the files beside a pack, from its own: "your-sp.exe" -> "your-sp" + suffix.
 inline constexpr const char* kSheetSuffix = ".deployment.txt";

@@ -1,6 +1,9 @@
 // The pack's checks over the packages the sample builds (each edge package breaks one rule),
 // and over copies of valid patches with one field of their compound file spoilt.
+#include "hand_laid_package.h"
+#include "msp/compound_file.h"
 #include "msp/pack_check.h"
+#include "msp/patch_metadata.h"
 #include "msp/patch_rules.h"
 #include "msp/patch_summary.h"
 
@@ -57,6 +60,71 @@ TEST(PackCheck, EachSamplePackageGetsItsRuleOrItsCode) {
         // The one warning these packages can get: a patch that cannot be removed.
         EXPECT_EQ(check.warnings.size(), row.code.empty() || row.removable ? 0u : 1u) << row.file;
     }
+    // What "Installed updates" lists the sample under; the other patch has no metadata.
+    const PackCheck sample_check = check_pack_patch(sample("corvath-sp-sample.msp"));
+    EXPECT_EQ(sample_check.display_name.value_or("-"), "Corvath 8.2.0.5 Service Pack");
+    EXPECT_EQ(sample_check.description.value_or("-"), "Corvath 8.2 Service Pack for 8.1 users");
+    const PackCheck other = check_pack_patch(sample("other-patch.msp"));
+    EXPECT_FALSE(other.display_name || other.description);
+}
+
+// A pool of DisplayName = `name` and Description = "d", in `code_page`.
+hand_laid::Metadata named(std::uint16_t code_page, const std::string& name) {
+    hand_laid::Metadata metadata;
+    std::string data;
+    corvath::patchkit::put_u16(metadata.pool, code_page);
+    corvath::patchkit::put_u16(metadata.pool, 0);
+    for (const std::string& text :
+         {std::string("DisplayName"), name, std::string("Description"), std::string("d")}) {
+        corvath::patchkit::put_u16(metadata.pool, static_cast<std::uint16_t>(text.size()));
+        corvath::patchkit::put_u16(metadata.pool, 1);
+        data += text;
+    }
+    metadata.data.assign(data.begin(), data.end());
+    // Two rows, a column after another: Company (none), Property, Value.
+    for (const std::uint16_t id : {0, 0, 1, 3, 2, 4})
+        corvath::patchkit::put_u16(metadata.table, id);
+    return metadata;
+}
+
+TEST(PatchMetadata, NameAndDescriptionAsUtf8WhereTheirCodePageTells) {
+    struct Row {
+        const char* what;
+        std::uint16_t code_page;
+        std::string stored;
+        std::optional<std::string> read;
+    };
+    const Row rows[] = {
+        {"ASCII in no code page", 0, "SP1 (x64)", "SP1 (x64)"},
+        {"Western", 1252,
+         "\xC9"
+         "dition \x80",
+         "\xC3\x89"
+         "dition \xE2\x82\xAC"},
+        {"Western, a byte it leaves undefined", 1252, "a\x81", std::nullopt},
+        {"UTF-8", 65001,
+         "\xC3\x89"
+         "dition",
+         "\xC3\x89"
+         "dition"},
+        {"UTF-8, an overlong form", 65001, "\xC0\xAF", std::nullopt},
+        {"UTF-8, cut short", 65001, "ab\xE2\x82", std::nullopt},
+        {"no code page, not ASCII", 0, "\xC9", std::nullopt},
+        {"Cyrillic", 1251, "\xC0", std::nullopt},
+    };
+    const auto path = std::filesystem::path(testing::TempDir()) / "named.msp";
+    for (const Row& row : rows) {
+        hand_laid::small_patch(named(row.code_page, row.stored)).write(path);
+        auto file = open_compound_file(path);
+        ASSERT_TRUE(file.ok()) << row.what;
+        const auto children = root_children(file.value);
+        ASSERT_TRUE(children.ok()) << row.what;
+        const auto metadata = read_patch_metadata(file.value, children.value);
+        ASSERT_TRUE(metadata.ok()) << row.what << ": " << metadata.failure;
+        EXPECT_EQ(metadata.value.display_name, row.read) << row.what;
+        EXPECT_EQ(metadata.value.description.value_or("-"), "d") << row.what;
+    }
+    std::filesystem::remove(path);
 }
 
 TEST(PackCheck, SizesAroundWhatAPackCarries) {

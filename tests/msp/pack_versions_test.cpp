@@ -357,4 +357,44 @@ TEST(PackDetection, TheFactsAndTheScriptNameThePacksOwnCodes) {
               intune_detection_script(small.detection).find("$productCodes"));
 }
 
+// Intune compares the whole output with True: one Boolean, written once, and exit 0 either way.
+TEST(PackDetection, TheRequirementScriptAsksForThePacksOwnCodesAndVersions) {
+    const PackCheck check = check_pack_patch(sample("corvath-sp-sample.msp"));
+    const PackCheck small = check_pack_patch(sample("small-update.msp"));
+    ASSERT_FALSE(check.refusal || small.refusal);
+    const std::string script = intune_requirement_script(check.detection);
+    for (const std::string& code : lines_of(CORVATH_SAMPLE_TARGETS))
+        EXPECT_NE(script.find("    '" + code + "'\r\n"), std::string::npos) << code;
+    for (const char* line :
+         {"$patchCode = '{5E0A7C2D-8B14-4C6A-9F3E-2D7B1A9C4E60}'\r\n",
+          "$targetVersion = '8.2.0.5'\r\n", "$applicableVersions = @(\r\n    '8.1.0.4'\r\n)\r\n"})
+        EXPECT_NE(script.find(line), std::string::npos) << line;
+    const std::string small_script = intune_requirement_script(small.detection);
+    EXPECT_NE(small_script.find("$targetVersion = $null\r\n"), std::string::npos);
+    const std::string& versions = small.detection.applicable_versions;
+    ASSERT_NE(versions.find(','), std::string::npos);
+    for (std::size_t at = 0, comma; (comma = versions.find(',', at)) != std::string::npos;
+         at = comma + 1)
+        EXPECT_NE(small_script.find("\r\n    '" + versions.substr(at, comma - at) + "'\r\n"),
+                  std::string::npos)
+            << versions;
+    for (const std::string& text : {script, small_script}) {
+        // Every output is a Boolean followed by exit 0; False is the last word.
+        std::size_t outputs = 0;
+        for (std::size_t at = text.find("Write-Output"); at != std::string::npos;
+             at = text.find("Write-Output", at + 1), ++outputs) {
+            const std::string rest = text.substr(at, text.find("exit 0", at) - at);
+            EXPECT_TRUE(rest.find("Write-Output $true\r\n") == 0 ||
+                        rest.find("Write-Output $false\r\n") == 0)
+                << rest;
+            EXPECT_EQ(rest.find_first_not_of(' ', rest.find("\r\n") + 2), std::string::npos)
+                << rest;
+        }
+        EXPECT_GE(outputs, 3u);
+        const std::string last = "\r\nWrite-Output $false\r\nexit 0\r\n";
+        EXPECT_EQ(text.substr(text.size() - last.size()), last);
+        EXPECT_EQ(text.find("exit 1"), std::string::npos);
+    }
+}
+
 } // namespace

@@ -7,8 +7,8 @@
 #include <filesystem>
 
 using namespace corvath::tests;
-using corvath::patchkit::format_patch_record;
-using corvath::patchkit::PatchRecordFields;
+using corvath::pack::format_patch_record;
+using corvath::pack::PatchRecordFields;
 
 TEST(Record206, BytesFollowTheRecordFormat) {
     const auto bytes = read_file(sample_path("record206.txt"));

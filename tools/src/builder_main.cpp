@@ -14,6 +14,7 @@
 #include <string_view>
 
 using namespace corvath::patchkit;
+using corvath::pack::format_patch_record;
 
 namespace {
 

@@ -13,6 +13,8 @@
 #include <string_view>
 
 using namespace corvath::patchkit;
+using corvath::pack::format_patch_record;
+using corvath::pack::PatchRecordFields;
 
 namespace {
 

@@ -6,6 +6,8 @@
 
 namespace corvath::patchkit {
 
+using corvath::pack::is_braced_upper_guid;
+
 std::optional<std::vector<std::string>> read_target_codes(const std::string& path,
                                                           std::string& error) {
     std::ifstream in(path, std::ios::binary);

@@ -21,6 +21,10 @@ struct PackCheck {
     std::optional<std::string> refusal; // the rule the patch breaks: the build stops
     std::string patch_code;             // when not refused
     bool allows_removal = false;
+    // MsiPatchMetadata's DisplayName and Description (UTF-8), when the patch has them and their
+    // code page can be read.
+    std::optional<std::string> display_name;
+    std::optional<std::string> description;
     std::vector<TransformVersions> transforms; // as summary property 8 lists them
     PackVersions versions;                     // when not refused
     PackDetection detection;                   // when not refused

@@ -1,5 +1,6 @@
 // What a deployment tool needs to detect that a pack has done its work on a machine, written by
-// the build beside the pack: the facts, and a custom detection script for Intune. Both are plain
+// the build beside the pack: the facts, a custom detection script for Intune, and a requirement
+// script that tells the machines the pack applies to. Both are plain
 // functions of their inputs, so that the same pack gives the same text.
 #pragma once
 
@@ -30,5 +31,12 @@ std::vector<std::string> detection_summary(const PackDetection& detection);
 // product, or, for a pack detected by version, has one at the target version or later; it writes
 // nothing otherwise. It asks through Windows Installer's automation interface.
 std::string intune_detection_script(const PackDetection& detection);
+
+// A PowerShell script for an Intune Win32 app's requirement rule (output Boolean, Equals, Yes): it
+// writes True when a target product is installed at a version the pack applies to (or, for a
+// pack detected by version, at the target version or later) or has the patch registered, or a
+// product under an upgraded code is at the target version or later; False otherwise. Exit 0
+// either way: a machine without the product sees the app as not applicable.
+std::string intune_requirement_script(const PackDetection& detection);
 
 } // namespace corvath::msp

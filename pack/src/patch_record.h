@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace corvath::patchkit {
+namespace corvath::pack {
 
 struct PatchRecordFields {
     std::string product_code; // first target of the patch
@@ -30,4 +30,4 @@ bool is_four_part_version(std::string_view text);
 // Printable 7-bit ASCII only: no CR, LF or other control characters, nothing above 0x7E.
 bool is_single_line_ascii(std::string_view text);
 
-} // namespace corvath::patchkit
+} // namespace corvath::pack

@@ -1,6 +1,6 @@
 #include "patch_record.h"
 
-namespace corvath::patchkit {
+namespace corvath::pack {
 namespace {
 
 bool is_upper_hex(char c) {
@@ -91,4 +91,4 @@ std::optional<std::string> format_patch_record(const PatchRecordFields& fields,
     return record;
 }
 
-} // namespace corvath::patchkit
+} // namespace corvath::pack
