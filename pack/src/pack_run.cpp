@@ -232,6 +232,7 @@ std::optional<std::string> WriteBesideFiles(const PackOptions& options,
     sheet.sha256 = facts.sha256;
     sheet.patch_size = facts.patch_size;
     sheet.allows_removal = check.allows_removal;
+    sheet.display_name = check.display_name;
     sheet.detection = check.detection;
     const std::pair<const char*, std::string> files[] = {
         {kSheetSuffix, deployment_sheet(sheet)},
