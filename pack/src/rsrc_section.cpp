@@ -144,15 +144,18 @@ ResourceSection lay_out_resource_section(const ResourceTree& sorted, std::uint32
     for (std::size_t d = 0; d < directories.size(); ++d) {
         const Directory& directory = directories[d];
         const std::size_t at = directory_offsets[d];
-        const auto named = std::count_if(directory.keys.begin(), directory.keys.end(),
-                                         [](const ResourceKey& key) { return key.is_text(); });
+        // Languages are ids, language neutral (0) included.
+        const bool leaf = d >= first_name_directory;
+        const auto named =
+            leaf ? 0
+                 : std::count_if(directory.keys.begin(), directory.keys.end(),
+                                 [](const ResourceKey& key) { return key.is_text(); });
         put_u16(front, at + 12, static_cast<std::uint32_t>(named));
         put_u16(front, at + 14, static_cast<std::uint32_t>(directory.keys.size() - named));
         for (std::size_t e = 0; e < directory.keys.size(); ++e) {
             const ResourceKey& key = directory.keys[e];
             const std::size_t entry = at + kDirectorySize + e * kEntrySize;
-            put_u32(front, entry, key.is_text() ? kHighBit | names.at(key.text) : key.id);
-            const bool leaf = d >= first_name_directory;
+            put_u32(front, entry, !leaf && key.is_text() ? kHighBit | names.at(key.text) : key.id);
             put_u32(front, entry + 4,
                     leaf ? static_cast<std::uint32_t>(data_entries +
                                                       directory.targets[e] * kDataEntrySize)
