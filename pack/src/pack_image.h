@@ -51,7 +51,7 @@ struct PackLayout {
 };
 
 // Lays the pack out. A refusal, one line, when it cannot be: more than one streamed resource,
-// or an image that would reach 4 GiB.
+// two resources of the same type, name and language, or an image that would reach 4 GiB.
 std::optional<std::string> lay_out_pack(const BaseImage& base, const ResourceTree& resources,
                                         PackLayout& layout);
 
