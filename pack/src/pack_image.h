@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace corvath::pack {
 
@@ -31,25 +32,26 @@ struct PackOutput {
 
 // Where everything of the pack goes, decided before a byte is written.
 struct PackLayout {
-    std::uint32_t resource_rva = 0;        // the new .rsrc
+    std::uint32_t resource_rva = 0; // the new .rsrc
     std::uint32_t resource_raw_offset = 0;
     std::uint32_t resource_virtual_size = 0;
     std::uint32_t resource_raw_size = 0;
-    std::uint32_t relocation_rva = 0;      // .reloc, moved after .rsrc
+    std::uint32_t relocation_rva = 0; // .reloc, moved after .rsrc
     std::uint32_t relocation_raw_offset = 0;
     std::uint32_t size_of_image = 0;
     std::uint64_t file_size = 0;
-    std::uint64_t streamed_offset = 0;     // in the file: a multiple of 4096
+    std::uint64_t streamed_offset = 0; // in the file: a multiple of 4096
     std::uint32_t streamed_size = 0;
-    std::uint32_t checksum_offset = 0;     // of the optional header's CheckSum field
-    std::vector<std::uint8_t> head;        // every byte before the streamed data
+    std::uint32_t checksum_offset = 0; // of the optional header's CheckSum field
+    std::vector<std::uint8_t> head;    // every byte before the streamed data
     // The tree as laid out, sorted as written; the tail writes the resources that follow the
     // streamed one from the tree it is given, which must match this one in all but bytes.
     ResourceTree resources;
+    std::vector<std::uint32_t> data_offsets; // of each of `resources`, from the start of .rsrc
 };
 
 // Lays the pack out. A refusal, one line, when it cannot be: more than one streamed resource,
-// or an image that would reach 4 GiB.
+// two resources of the same type, name and language, or an image that would reach 4 GiB.
 std::optional<std::string> lay_out_pack(const BaseImage& base, const ResourceTree& resources,
                                         PackLayout& layout);
 

@@ -22,8 +22,9 @@ struct ImageSection {
 };
 
 struct BaseImage {
-    std::vector<std::uint8_t> file; // the whole base
+    std::vector<std::uint8_t> file;      // the whole base
     std::uint32_t nt_headers_offset = 0; // e_lfanew
+    std::uint32_t section_table_offset = 0;
     std::uint32_t file_alignment = 0;
     std::uint32_t section_alignment = 0;
     std::vector<ImageSection> sections; // in the order of the section table
