@@ -32,8 +32,13 @@ function(corvath_write_base_config include_dir)
   endif()
   file(MAKE_DIRECTORY ${include_dir})
   file(CONFIGURE OUTPUT ${include_dir}/base_config.h CONTENT
-"// Generated: what the base's resource script takes from the build.
+"// Generated: what the base's resource script takes from the build. The versions are the
+// packer's to write.
 #define CORVATH_SP_BUILD_DATE \"${build_date}\"
+#define CORVATH_SP_TARGET_VERSION \"0.0.0.0\"
+#define CORVATH_SP_TARGET_VERSION_COMMAS 0,0,0,0
+#define CORVATH_SP_TARGET_BASE_COMMAS 0,0,0,0
+#define CORVATH_SP_TARGET_BASE_TEXT \"0, 0, 0, 0\"
 ")
 endfunction()
 

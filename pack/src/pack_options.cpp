@@ -1,6 +1,5 @@
 #include "pack_options.h"
 
-#include <cstdio>
 #include <string_view>
 
 namespace corvath::pack {
@@ -175,9 +174,11 @@ std::string day_of_unix_time(long long seconds) {
     const long long day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
     const long long month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
     const long long year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-    char text[32];
-    std::snprintf(text, sizeof text, "%02lld.%02lld.%04lld", day, month, year);
-    return text;
+    const auto twoDigits = [](long long value) {
+        return std::string(1, static_cast<char>('0' + value / 10)) +
+               static_cast<char>('0' + value % 10);
+    };
+    return twoDigits(day) + "." + twoDigits(month) + "." + std::to_string(year);
 }
 
 } // namespace corvath::pack

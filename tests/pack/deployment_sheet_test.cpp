@@ -72,10 +72,12 @@ TEST(DeploymentSheet, NotepadReadsItAndItNamesThePacksOwnFacts) {
         const std::string what = facts.pack_file_name;
         ASSERT_FALSE(sheet.empty());
         for (std::size_t at = 0; at < sheet.size(); ++at) {
-            if (sheet[at] == '\n')
+            if (sheet[at] == '\n') {
                 EXPECT_TRUE(at > 0 && sheet[at - 1] == '\r') << what << ": a bare LF at " << at;
-            if (sheet[at] == '\r')
+            }
+            if (sheet[at] == '\r') {
                 EXPECT_TRUE(at + 1 < sheet.size() && sheet[at + 1] == '\n') << what << at;
+            }
         }
         EXPECT_EQ(sheet.substr(sheet.size() - 2), "\r\n") << what;
         EXPECT_TRUE(is_utf8(sheet)) << what;
