@@ -12,7 +12,7 @@ namespace {
 constexpr std::size_t kMostComponents = 4;
 constexpr std::uint32_t kLargestComponent = 65535;
 constexpr const char* kAskForOptions =
-    "give CORVATH_SP_TARGET_VERSION and CORVATH_SP_APPLICABLE_VERSIONS";
+    "give --target-version and --applicable-versions";
 
 // "8.1.0.4," -> {"8.1.0.4"} in four parts; an entry that is not a version stays as written, so
 // that it differs from every version of the patch.
@@ -178,7 +178,7 @@ std::optional<std::string> wider_validation_note(const PatchSays& says,
     return "Windows Installer would apply this patch to more versions than the pack does (" +
            joined(reasons, "; ") + "): the pack applies it only to " + applicable +
            " (all four fields equal); list other versions it should patch in "
-           "CORVATH_SP_APPLICABLE_VERSIONS";
+           "--applicable-versions";
 }
 
 } // namespace
@@ -247,9 +247,9 @@ PackVersions decide_pack_versions(const std::vector<TransformVersions>& transfor
 
     std::vector<std::string> differing;
     if (!options.target.empty() && says.target != pack.target)
-        differing.push_back("CORVATH_SP_TARGET_VERSION " + options.target);
+        differing.push_back("--target-version " + options.target);
     if (!options.applicable.empty() && !same_set(entries_of(options.applicable), says.from))
-        differing.push_back("CORVATH_SP_APPLICABLE_VERSIONS " + options.applicable);
+        differing.push_back("--applicable-versions " + options.applicable);
     if (!differing.empty())
         pack.warnings.push_back(
             joined(differing, " and ") + " differ" + (differing.size() == 1 ? "s" : "") +

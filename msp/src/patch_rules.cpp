@@ -117,7 +117,7 @@ std::optional<std::string> family_note(const PatchMetadata& metadata) {
     for (std::size_t i = 1; i < reasons.size(); ++i)
         text += "; " + reasons[i];
     return text + "): those are at versions the pack does not list; list them in "
-                  "CORVATH_SP_APPLICABLE_VERSIONS if the pack should patch them";
+                  "--applicable-versions if the pack should patch them";
 }
 
 } // namespace corvath::msp

@@ -126,7 +126,11 @@ void set_version_texts(VersionBlocks& blocks, const PackTexts& texts,
         std::string kept;
         for (const VersionNode* block : {&blocks.neutral, &blocks.english}) {
             const auto value = version_string(*block, entry.key);
-            const std::string quoted = value ? "\"" + utf8_from_utf16(*value) + "\"" : "";
+            std::string quoted;
+            if (value) {
+                // Appended, not "\"" + ...: GCC 12 at -O3 warns about the latter (-Wrestrict).
+                quoted.append(1, '"').append(utf8_from_utf16(*value)).append(1, '"');
+            }
             if (value && kept.find(quoted) == std::string::npos) {
                 kept += (kept.empty() ? "" : ", ") + quoted;
             }

@@ -80,7 +80,7 @@ std::string refusal(const std::string& rule) {
 // file and its streams to the last, which asks for the versions its transforms would give.
 const std::string kReadToTheEnd =
     refusal("its summary property 8 lists no transform, so the patch does not say which versions "
-            "it changes: give CORVATH_SP_TARGET_VERSION and CORVATH_SP_APPLICABLE_VERSIONS");
+            "it changes: give --target-version and --applicable-versions");
 
 const std::string kCutoff =
     refusal("the compound file's header is damaged (its mini stream cutoff is not 4096)");

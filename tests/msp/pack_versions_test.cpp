@@ -217,7 +217,7 @@ TEST(PackVersions, WhatTheTransformsSayDecidesOrStopsTheBuild) {
          "",
          "1.2.0.0",
          "1.0.0.0,",
-         "CORVATH_SP_TARGET_VERSION 1.2.0.0 differs",
+         "--target-version 1.2.0.0 differs",
          false},
         {"disagreeing targets, only the list given",
          {transform("T1", "1.0", "1.1"), transform("T2", "1.0", "1.2")},
@@ -275,8 +275,8 @@ TEST(PackVersions, WhatTheTransformsSayDecidesOrStopsTheBuild) {
         if (!row.refusal.empty()) {
             ASSERT_TRUE(pack.refusal) << row.what;
             EXPECT_NE(pack.refusal->find(row.refusal), std::string::npos) << *pack.refusal;
-            EXPECT_NE(pack.refusal->find("give CORVATH_SP_TARGET_VERSION and "
-                                         "CORVATH_SP_APPLICABLE_VERSIONS"),
+            EXPECT_NE(pack.refusal->find("give --target-version and "
+                                         "--applicable-versions"),
                       std::string::npos)
                 << row.what << ": the line asks for the options";
             continue;

@@ -87,7 +87,7 @@ TEST(RealShapes, ValidationWiderThanThePacksGetsOneNote) {
     for (const Row& row : rows) {
         const PackCheck check = check_shape(row.shape);
         ASSERT_FALSE(check.refusal) << row.what << ": " << *check.refusal;
-        const std::size_t notes = count_of(check.notes, "CORVATH_SP_APPLICABLE_VERSIONS");
+        const std::size_t notes = count_of(check.notes, "--applicable-versions");
         EXPECT_EQ(notes, row.note.empty() ? 0u : 1u) << row.what;
         if (!row.note.empty()) {
             EXPECT_EQ(count_of(check.notes, row.note), 1u) << row.what;
@@ -104,7 +104,7 @@ TEST(RealShapes, APatchOfAFamilyGetsOneNoteNoWarning) {
                        "its MsiPatchSequence supersedes earlier patches of its family; "
                        "its MsiPatchMetadata has MinorUpdateTargetRTM=1"),
               1u);
-    EXPECT_EQ(count_of(check.notes, "CORVATH_SP_APPLICABLE_VERSIONS"), 1u);
+    EXPECT_EQ(count_of(check.notes, "--applicable-versions"), 1u);
     EXPECT_TRUE(check.warnings.empty());
     // Either alone is enough; a sequence row without the attribute (the sample's) is not.
     shapes::Shape supersedes = shapes::minor_upgrade();

@@ -38,7 +38,7 @@ begin_case "options that differ from the patch: one line of warning naming the p
 pack "$(sample_file corvath-sp-sample.msp)" --target-version 8.2.0.6 --applicable-versions 8.1.0.4,
 assert_eq 0 "$LAST_RC" "packed: a vendor may know better"
 assert_eq 1 "$(grep -c 'warning:' "$build.log")" "one line of warning"
-assert_eq 1 "$(grep -cF "warning: CORVATH_SP_TARGET_VERSION 8.2.0.6 differs from the patch's own versions: its transforms bring 8.1.0.4 to 8.2.0.5; the pack uses the options as given" "$build.log")" \
+assert_eq 1 "$(grep -cF "warning: --target-version 8.2.0.6 differs from the patch's own versions: its transforms bring 8.1.0.4 to 8.2.0.5; the pack uses the options as given" "$build.log")" \
     "the line names the option and the patch's own versions"
 assert_eq 1 "$(grep -cF 'brings 8.2.0.6, applies to 8.1.0.4,' "$build.log")" "the options are used"
 rm -rf "$build"/*

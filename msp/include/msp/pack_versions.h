@@ -12,7 +12,7 @@
 
 namespace corvath::msp {
 
-// CORVATH_SP_TARGET_VERSION and CORVATH_SP_APPLICABLE_VERSIONS as given; empty: not given.
+// --target-version and --applicable-versions as given; empty: not given.
 struct VersionOptions {
     std::string target;     // "8.2.0.5"
     std::string applicable; // "8.1.0.4," : each version followed by a comma
