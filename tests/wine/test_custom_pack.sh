@@ -42,3 +42,9 @@ printf '*****\r\nProductCode=%s\r\nProductVersionCandidate=8.2.0.5\r\nPatchTitle
 on_exit rm -f "$build.expected-list" "$build.log"
 assert_file_eq "$build.expected-list" "$C/list.txt" "C:\\list.txt"
 assert_eq "" "$(message_boxes "$CORVATH_WINE_WORK_DIR/traces/custom-p.trace")" "message boxes"
+
+begin_case "308 names the release engineer's release, in every language"
+texts=$(strings -el "$build/own-sp.exe")
+assert_contains "$texts" "is designed for %s - Hotfix 3." "English 308"
+assert_contains "$texts" "für %s - Hotfix 3 bestimmt ist." "German 308"
+assert_not_contains "$texts" "Update 1" "none of the sample's release names"
