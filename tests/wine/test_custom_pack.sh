@@ -46,5 +46,5 @@ assert_eq "" "$(message_boxes "$CORVATH_WINE_WORK_DIR/traces/custom-p.trace")" "
 begin_case "308 names the release engineer's release, in every language"
 texts=$(strings -el "$build/own-sp.exe")
 assert_contains "$texts" "is designed for %s - Hotfix 3." "English 308"
-assert_contains "$texts" "für %s - Hotfix 3 bestimmt ist." "German 308"
+assert_contains "$texts" "%s - Hotfix 3 bestimmt ist." "German 308"
 assert_not_contains "$texts" "Update 1" "none of the sample's release names"
