@@ -96,9 +96,18 @@ pack "$(sample_file corvath-sp-sample.msp)" --base "$CORVATH_SP_EXE"
 assert_ne 0 "$LAST_RC" "a finished pack as the base"
 assert_eq 1 "$(grep -c "$(basename "$CORVATH_SP_EXE"): .*pack" "$build.log")" "one line says it is a pack"
 
+fresh_prefix pack-inputs
+
+begin_case "the base run alone: 1603, no box, and its log says it is a base"
+PACK_TRACES="$CORVATH_WINE_WORK_DIR/traces/pack-inputs"
+run_pack_exe "$CORVATH_PACKER_DIR/corvath-sp-base.exe" base /log 'C:\base.log'
+assert_eq $((1603 & 255)) "$LAST_RC" "exit code 1603 (its low byte)"
+assert_eq "" "$BOXES" "message boxes"
+assert_contains "$(cat "$WINEPREFIX/drive_c/base.log")" "exit code 1603: this is corvath-sp-base.exe" \
+    "the log says what it is"
+
 begin_case "the checker reads its arguments as UTF-16: a patch in a folder no ANSI code page names"
 : "${CORVATH_PACK_CHECK_EXE:?set CORVATH_PACK_CHECK_EXE to the checker built for Windows}"
-fresh_prefix pack-inputs
 mkdir -p "$WINEPREFIX/drive_c/パッチ"
 cp "$(sample_file other-patch.msp)" "$WINEPREFIX/drive_c/パッチ/修正.msp"
 checked=$(wine "$CORVATH_PACK_CHECK_EXE" 'C:\パッチ\修正.msp' 2>/dev/null | tr -d '\r') || true
