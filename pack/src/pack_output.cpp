@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 
 namespace corvath::pack {
 namespace {
@@ -23,6 +25,16 @@ void checksum_add(PeChecksum& checksum, const std::uint8_t* bytes, std::size_t s
         i = 1;
     }
     std::uint64_t sum = checksum.sum;
+    // The words read straight from memory, which compilers vectorize: the host is little-endian
+    // like the image. Summed byte by byte, the checksum cost a third of the patch's SHA-256.
+    static_assert(std::endian::native == std::endian::little);
+    const std::size_t words = (size - i) / 2;
+    for (std::size_t n = 0; n < words; ++n) {
+        std::uint16_t word;
+        std::memcpy(&word, bytes + i + 2 * n, 2);
+        sum += word;
+    }
+    i += 2 * words;
     for (; i + 1 < size; i += 2) {
         sum += bytes[i] | static_cast<std::uint32_t>(bytes[i + 1]) << 8;
     }

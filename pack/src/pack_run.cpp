@@ -14,6 +14,7 @@
 #include "msp/pack_check.h"
 #include "msp/pack_detection.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +27,7 @@ namespace {
 
 // Packs are written and read in blocks of this size: a few MiB of memory at any patch size.
 constexpr std::size_t kBlockSize = 8u << 20;
+constexpr std::size_t kSliceSize = 256u << 10;
 
 void Say(const std::string& line) {
     std::printf("corvath-sp-pack: %s\n", line.c_str());
@@ -289,7 +291,12 @@ std::optional<std::string> WritePack(const std::filesystem::path& path, bool asR
     std::uint64_t copied = 0;
     std::size_t got = 0;
     while (ok && (got = std::fread(block.data(), 1, block.size(), patch)) > 0) {
-        ok = sha256_add(hash, block.data(), got) && write_pack_bytes(out, block.data(), got);
+        // A slice at a time, so that the hash, the write and the checksum find it in the cache.
+        for (std::size_t at = 0; ok && at < got; at += kSliceSize) {
+            const std::size_t size = std::min(kSliceSize, got - at);
+            ok = sha256_add(hash, block.data() + at, size) &&
+                 write_pack_bytes(out, block.data() + at, size);
+        }
         copied += got;
     }
     const std::string digest = sha256_end(hash);
