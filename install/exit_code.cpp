@@ -19,7 +19,7 @@ constexpr Rule kRules[] = {
      L"a Windows Installer policy forbids applying the patch",
      L"a Windows Installer policy forbids removing the patch", kExitRemovalRefusedByPolicy},
     {&RunTally::outOfTime, kExitAlreadyRunning,
-     L"the run's bound of 50 minutes for waiting ran out: try again later"},
+     L"the 50-minute limit for waiting ran out: try again later"},
     {&RunTally::anotherRunKeptOn, kExitAlreadyRunning,
      L"another run of this service pack was still going when this one stopped waiting"},
     {&RunTally::noTargetInstalled, kExitPatchTargetMissing, L"no target product is installed"},
@@ -96,7 +96,11 @@ std::uint32_t ExitCodeFor(const RunTally& tally) {
 
 const wchar_t* ExitReasonFor(const RunTally& tally) {
     if (tally.firstFailedResult != 0) {
-        return tally.removing ? L"removing the patch from a product failed (its installer result)"
+        if (tally.firstFailedResult == kExitAlreadyRunning) {
+            return L"Windows Installer stayed busy with another installation: try again later";
+        }
+        return tally.removing ? L"removing the patch from a product failed: its installer's "
+                                L"result, or 1603 where the patch stayed applied after a success"
                               : L"applying the patch to a product failed (its installer result)";
     }
     const Rule* rule = RuleFor(tally);

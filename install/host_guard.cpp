@@ -130,7 +130,7 @@ const wchar_t* OutcomeText(GuardOutcome outcome) {
     case GuardOutcome::Unanswered:
         return L"nobody answered, or nobody could be asked: the run ends for a later try (1618)";
     case GuardOutcome::OutOfTime:
-        return L"the run's bound for waiting ran out with the question open: the run ends for a "
+        return L"the 50-minute limit for waiting ran out with the question open: the run ends for a "
                L"later try (1618)";
     }
     return L"";

@@ -20,8 +20,7 @@ PackCheck refused(PackCheck check, std::string rule) {
 
 } // namespace
 
-PackCheck check_pack_patch(const std::filesystem::path& path, const VersionOptions& options,
-                           Toolchain toolchain) {
+PackCheck check_pack_patch(const std::filesystem::path& path, const VersionOptions& options) {
     PackCheck check;
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error))
@@ -30,7 +29,7 @@ PackCheck check_pack_patch(const std::filesystem::path& path, const VersionOptio
     if (error)
         return refused(check, "names no file");
     // The size first, before anything is read.
-    if (auto refusal = size_refusal(size, toolchain))
+    if (auto refusal = size_refusal(size))
         return refused(check, *refusal);
     if (auto warning = size_warning(size))
         check.warnings.push_back(*warning);

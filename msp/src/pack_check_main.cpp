@@ -1,8 +1,7 @@
 // corvath-pack-check <patch.msp> [--target-version V] [--applicable-versions L]
-//                    [--facts-out FILE] [--script-out FILE] [--toolchain msvc]
-// The pack's checks of its patch, run by the build when the pack is configured and whenever it is
-// built. V and L are the pack's options as given (absent: taken from the patch). One line each,
-// for cmake/PatchDigest.cmake:
+//                    [--facts-out FILE] [--script-out FILE]
+// The packer's checks of a patch, on their own, for scripts. V and L are the pack's options as
+// given (absent: taken from the patch). One line each:
 //   warn=<text>      a warning; the build goes on
 //   note=<text>      what the pack is, printed as it is
 //   refuse=<rule>    the rule the patch breaks; exit status 1
@@ -12,9 +11,9 @@
 //   upgraded=<codes> the product codes a major-upgrade patch changes products to, ";" between
 //                    them; empty when it changes none
 //   code=<code>      the patch code, last, when nothing is refused
-// --facts-out and --script-out write the detection facts and the Intune detection script;
-// --toolchain msvc holds the patch to what rc.exe and link.exe can carry. On Windows the
-// arguments are read as UTF-16, so that a patch path outside the ANSI code page is found.
+// --facts-out and --script-out write the detection facts and the Intune detection script. On
+// Windows the arguments are read as UTF-16, so that a patch path outside the ANSI code page is
+// found.
 // Exit status 2: bad arguments, or an output that cannot be written.
 #include "msp/pack_check.h"
 
@@ -35,13 +34,12 @@ bool write_file(const std::filesystem::path& path, const std::string& text) {
 
 int usage() {
     std::fputs("usage: corvath-pack-check <patch.msp> [--target-version V] "
-               "[--applicable-versions L] [--facts-out FILE] [--script-out FILE] "
-               "[--toolchain msvc]\n",
+               "[--applicable-versions L] [--facts-out FILE] [--script-out FILE]\n",
                stderr);
     return 2;
 }
 
-// Option values are ASCII (versions, a toolchain's name); paths stay paths.
+// Option values are ASCII (versions); paths stay paths.
 std::string ascii(const std::filesystem::path& argument) {
     std::string text;
     for (const auto unit : argument.native()) {
@@ -55,7 +53,6 @@ int check(const std::vector<std::filesystem::path>& arguments) {
     if (arguments.size() < 2)
         return usage();
     corvath::msp::VersionOptions options;
-    corvath::msp::Toolchain toolchain = corvath::msp::Toolchain::MinGw;
     std::filesystem::path facts_out;
     std::filesystem::path script_out;
     for (std::size_t i = 2; i < arguments.size(); i += 2) {
@@ -71,14 +68,12 @@ int check(const std::vector<std::filesystem::path>& arguments) {
             facts_out = value;
         else if (name == "--script-out")
             script_out = value;
-        else if (name == "--toolchain" && ascii(value) == "msvc")
-            toolchain = corvath::msp::Toolchain::Msvc;
         else
             return usage();
     }
 
     const corvath::msp::PackCheck check =
-        corvath::msp::check_pack_patch(arguments[1], options, toolchain);
+        corvath::msp::check_pack_patch(arguments[1], options);
     for (const std::string& warning : check.warnings)
         std::printf("warn=%s\n", warning.c_str());
     if (check.refusal) {

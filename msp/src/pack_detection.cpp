@@ -143,7 +143,7 @@ std::vector<std::string> detection_summary(const PackDetection& detection) {
     return {
         "detection: patch code " + detection.patch_code + ", target version " +
             detection.target_version + ", " + std::to_string(detection.product_codes.size()) +
-            " product codes",
+            (detection.product_codes.size() == 1 ? " product code" : " product codes"),
         std::string("detection by version: ") +
             (detection.by_version ? "yes" : "no, detect the patch code") + "; detected when " +
             windows_installer_rule(detection),

@@ -277,8 +277,8 @@ PackVersions decide_pack_versions(const std::vector<TransformVersions>& transfor
                  ? "the patch leaves the versions as they are (" + joined(says.from, ", ") + ")"
                  : "the patch leaves the version as it is (" + pack.target + ")") +
             ": the pack is a small update and decides by Windows Installer's patch state; "
-            "detect it by its patch code, not by version (in ConfigMgr a Windows Installer "
-            "clause on the patch code, in Intune the detection script the build writes)");
+            "detect it by its patch code, not by version: in ConfigMgr and Intune with the "
+            "detection script written beside the pack");
     if (auto note = wider_validation_note(says, pack.applicable))
         pack.notes.push_back(*note);
     return pack;

@@ -36,14 +36,7 @@ std::optional<std::string> character_refusal(std::uint32_t property, const std::
 
 } // namespace
 
-std::optional<std::string> size_refusal(std::uint64_t size, Toolchain toolchain) {
-    if (toolchain == Toolchain::Msvc && size > kMsvcPackCarryLimit)
-        return std::to_string(size) +
-               " bytes is more than a pack built with MSVC can carry: at most " +
-               std::to_string(kMsvcPackCarryLimit) +
-               " bytes (2 GiB less 64 MiB for the program), as rc.exe and link.exe stop at about "
-               "2 GiB; build it with the windows preset (MinGW-w64), which carries up to " +
-               std::to_string(kPackCarryLimit) + " bytes";
+std::optional<std::string> size_refusal(std::uint64_t size) {
     if (size <= kPackCarryLimit)
         return std::nullopt;
     return std::to_string(size) + " bytes is more than a pack can carry: at most " +

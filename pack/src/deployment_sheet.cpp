@@ -276,7 +276,9 @@ void logs_section(Sheet& sheet, const SheetFacts& facts) {
     sheet.heading("Logs");
     sheet.item("The run log: %TEMP%\\corvath-sp-" + facts.detection.target_version +
                "-<yyyyMMdd-HHmmss>.log of the account that runs the pack (for SYSTEM, "
-               "C:\\Windows\\Temp), or the /log file.");
+               "C:\\Windows\\Temp), or the /log file. An /uninstall run's default name has "
+               "-uninstall after the version: corvath-sp-" + facts.detection.target_version +
+               "-uninstall-<yyyyMMdd-HHmmss>.log.");
     sheet.item("Windows Installer's verbose log: beside the run log in that default place, its "
                "name ending in .installer.log instead of .log. With /log it stays in the default "
                "place. The run log names it.");

@@ -436,8 +436,9 @@ int run_packer(const PackOptions& options, const std::filesystem::path& packer_f
         std::filesystem::remove(finished, error);
         return Refuse(*refusal);
     }
-    Say("wrote " + Utf8(options.output) + ": brings " + facts.target_version + ", applies to " +
-        facts.applicable_versions + ", patch " + facts.patch_code + ", SHA-256 " + facts.sha256);
+    Say("wrote " + Utf8(options.output));
+    Say("brings " + facts.target_version + ", applies to " + facts.applicable_versions);
+    Say("patch " + facts.patch_code + ", SHA-256 " + facts.sha256);
     return 0;
 }
 

@@ -60,7 +60,7 @@ TEST(ExitCode, EachOutcomeInOrderOfPrecedence) {
         {"the pack's own failure", ownFailure, 1603},
         {"another run of the pack kept on", anotherRun, 1618},
         {"nobody answered: try again later", unanswered, 1618},
-        {"the run's bound ran out", outOfTime, 1618},
+        {"the 50-minute limit ran out", outOfTime, 1618},
         {"a policy refuses the patch", refused, 1643},
         {"a policy refuses its removal", removalRefused, 1649},
         {"the installer's service is disabled", serviceDisabled, 1601},

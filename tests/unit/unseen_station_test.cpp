@@ -208,11 +208,11 @@ TEST_F(UnseenStation, APersonWhoKeepsAnsweringRetryMeetsTheRunsBound) {
     EXPECT_EQ(TheSimulation().shownBoxes.size(), 2u) << "at 20 and 40 minutes; none at 60";
     EXPECT_TRUE(TheSimulation().configureCalls.empty());
     const std::string log = Log();
-    EXPECT_NE(log.find("the run's bound for waiting ran out with the question open: the run ends "
+    EXPECT_NE(log.find("the 50-minute limit for waiting ran out with the question open: the run ends "
                        "for a later try (1618)"),
               std::string::npos)
         << log;
-    EXPECT_NE(log.find("exit code 1618: the run's bound of 50 minutes for waiting ran out"),
+    EXPECT_NE(log.find("exit code 1618: the 50-minute limit for waiting ran out"),
               std::string::npos)
         << log;
     EXPECT_FALSE(LeftFiles());

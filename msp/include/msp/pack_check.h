@@ -30,7 +30,6 @@ struct PackCheck {
     PackDetection detection;                   // when not refused
 };
 
-PackCheck check_pack_patch(const std::filesystem::path& path, const VersionOptions& options = {},
-                           Toolchain toolchain = Toolchain::MinGw);
+PackCheck check_pack_patch(const std::filesystem::path& path, const VersionOptions& options = {});
 
 } // namespace corvath::msp

@@ -14,14 +14,9 @@ namespace corvath::msp {
 // The package is one resource: its size is a 32-bit field, and the image that holds it, the
 // program and its other resources with it, cannot reach 4 GiB (64 MiB is kept for the rest).
 inline constexpr std::uint64_t kPackCarryLimit = 4227858432;
-// Microsoft's resource compiler and linker stop at about 2 GiB: a pack they build carries less.
-inline constexpr std::uint64_t kMsvcPackCarryLimit = 2080374784; // 2 GiB less 64 MiB
 inline constexpr std::uint64_t kUntriedSize = 2147483648;        // above it: untried on Windows
 
-// What builds the pack: MinGW-w64 (windres, ld) or the Microsoft toolchain (rc.exe, link.exe).
-enum class Toolchain { MinGw, Msvc };
-
-std::optional<std::string> size_refusal(std::uint64_t size, Toolchain toolchain = Toolchain::MinGw);
+std::optional<std::string> size_refusal(std::uint64_t size);
 std::optional<std::string> size_warning(std::uint64_t size);
 
 inline constexpr std::size_t kBracedGuidLength = 38; // {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}
