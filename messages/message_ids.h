@@ -23,10 +23,10 @@ enum MessageId : unsigned {
     kNotInstalled = 320,       // /uninstall found the patch applied nowhere
     kCaptionRemoval = 321,     //
     kHelpMore = 322,           // the help's other switches, and that nothing else is accepted
-    kHelpPack = 323,      // %s each: target version, patch code, default log, SYSTEM's temp folder
-    kTargetVersion = 700, // the version the pack brings, US English only
-    kPatchDigest = 701,   // the embedded patch's SHA-256, taken at build time; US English only
-    kPatchCode = 702,     // the embedded patch's code, read at build time; US English only
+    kHelpPack = 323,           // %s: target version, patch code, default log, SYSTEM's Temp
+    kTargetVersion = 700,      // the version the pack brings, US English only
+    kPatchDigest = 701,        // the embedded patch's SHA-256, taken at build time; US English only
+    kPatchCode = 702,          // the embedded patch's code, read at build time; US English only
     kApplicableVersions =
         900, // versions the pack applies to, each followed by ",", US English only
 };
