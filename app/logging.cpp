@@ -14,6 +14,7 @@ namespace app {
 namespace {
 
 constexpr std::size_t kFullPathCapacity = 260;
+constexpr wchar_t kLogNamePrefix[] = L"corvath-sp-";
 
 std::wstring TwoDigits(int value) {
     return (value < 10 ? L"0" : L"") + std::to_wstring(value);
@@ -91,9 +92,13 @@ bool StartAskedLog(const std::wstring& asked, std::uint32_t& error) {
 } // namespace
 
 std::wstring DefaultLogName(const std::wstring& targetVersion, const platform::LocalTime& at) {
-    return L"corvath-sp-" + targetVersion + L"-" + std::to_wstring(at.year) + TwoDigits(at.month) +
+    return kLogNamePrefix + targetVersion + L"-" + std::to_wstring(at.year) + TwoDigits(at.month) +
            TwoDigits(at.day) + L"-" + TwoDigits(at.hour) + TwoDigits(at.minute) +
            TwoDigits(at.second) + L".log";
+}
+
+std::wstring DefaultLogPlace(const std::wstring& targetVersion) {
+    return L"%TEMP%\\" + (kLogNamePrefix + targetVersion) + L"-<yyyyMMdd-HHmmss>.log";
 }
 
 std::wstring DescribeSwitches(const RunOptions& options) {

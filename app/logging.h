@@ -34,6 +34,10 @@ void FinishLogging(std::uint32_t exitCode, std::wstring_view reason, std::uint64
 // The default log's file name for a pack bringing `targetVersion`, started at `at`.
 std::wstring DefaultLogName(const std::wstring& targetVersion, const platform::LocalTime& at);
 
+// Where a default run logs, as the help tells administrators: the temporary folder by its
+// variable, and the name with its stamp's pattern.
+std::wstring DefaultLogPlace(const std::wstring& targetVersion);
+
 // The switches the parser chose, as the log states them.
 std::wstring DescribeSwitches(const RunOptions& options);
 

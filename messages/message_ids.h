@@ -23,6 +23,7 @@ enum MessageId : unsigned {
     kNotInstalled = 320,       // /uninstall found the patch applied nowhere
     kCaptionRemoval = 321,     //
     kHelpMore = 322,           // the help's other switches, and that nothing else is accepted
+    kHelpPack = 323,           // %s: target version, patch code, default log, SYSTEM's Temp
     kTargetVersion = 700,      // the version the pack brings, US English only
     kPatchDigest = 701,        // the embedded patch's SHA-256, taken at build time; US English only
     kPatchCode = 702,          // the embedded patch's code, read at build time; US English only
@@ -33,8 +34,8 @@ enum MessageId : unsigned {
 // Catalogue texts are read with this capacity, so a text is at most 255 characters.
 constexpr int kCatalogueCapacity = 256;
 // The help is longer: entries read with this capacity, shown one after the other, a line apart;
-// never formatted.
+// only kHelpPack is formatted, and no part grows past this capacity.
 constexpr int kHelpCapacity = 1024;
-constexpr MessageId kHelpParts[] = {kHelp, kHelpMore};
+constexpr MessageId kHelpParts[] = {kHelp, kHelpMore, kHelpPack};
 
 } // namespace messages

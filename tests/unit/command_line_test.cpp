@@ -1,6 +1,7 @@
 // The command line: what each argument selects, what is refused, and what whole runs on the
 // simulated machine make of both.
 #include "app/entry.h"
+#include "app/help.h"
 #include "app/run_options.h"
 #include "install/product.h"
 #include "payload/resource_store.h"
@@ -301,10 +302,47 @@ TEST_F(CommandLineRun, HelpWithARefusedArgumentShowsTheHelpAndLogsTheArgument) {
     payload::LoadResString(317, first, 1024);
     std::wstring second;
     payload::LoadResString(322, second, 1024);
-    EXPECT_EQ(TheSimulation().shownBoxes[0].text, first + L"\n" + second);
+    EXPECT_TRUE(TheSimulation().shownBoxes[0].text.starts_with(first + L"\n" + second + L"\n"))
+        << testing::PrintToString(TheSimulation().shownBoxes[0].text);
     EXPECT_TRUE(TheSimulation().configureCalls.empty());
     EXPECT_NE(Logs().find("refused: \"/unistall\" (the help is shown instead)"), std::string::npos)
         << Logs();
+}
+
+TEST_F(CommandLineRun, HelpNamesThePackItsPatchCodeAndItsDefaultLogPlace) {
+    struct Row {
+        platform::LanguageId language;
+        const wchar_t* ending;
+    };
+    const Row rows[] = {
+        {1033,
+         L"1639.\n\nThis service pack brings Corvath products to version 8.2.0.5. Patch code: "
+         L"{5E0A7C2D-8B14-4C6A-9F3E-2D7B1A9C4E60}\nRun log without /log: "
+         L"%TEMP%\\corvath-sp-8.2.0.5-<yyyyMMdd-HHmmss>.log (run as SYSTEM: in "
+         L"C:\\Windows\\Temp)"},
+        {1031, L"1639.\n\nDieses Service Pack bringt Corvath-Produkte auf Version 8.2.0.5. "
+               L"Patchcode: {5E0A7C2D-8B14-4C6A-9F3E-2D7B1A9C4E60}\nAusführungsprotokoll ohne "
+               L"/log: %TEMP%\\corvath-sp-8.2.0.5-<yyyyMMdd-HHmmss>.log (bei Ausführung als "
+               L"SYSTEM: in C:\\Windows\\Temp)"},
+    };
+    for (const Row& row : rows) {
+        payload::ResetMessageLanguage();
+        TheSimulation().userUiLanguage = row.language;
+        EXPECT_EQ(Run({L"/h"}), 0) << row.language;
+        ASSERT_EQ(TheSimulation().shownBoxes.size(), 1u) << row.language;
+        const std::wstring& text = TheSimulation().shownBoxes[0].text;
+        EXPECT_TRUE(text.ends_with(row.ending)) << testing::PrintToString(text);
+    }
+
+    // Without the pack's version and patch code (the base's resources) the line is left out,
+    // never shown with blanks or with its placeholders.
+    payload::ResetMessageLanguage();
+    TheSimulation().userUiLanguage = 1033;
+    TheSimulation().resourceFile =
+        std::make_shared<const std::vector<char>>(testing_support::ReadFileBytes(CORVATH_BASE_RES));
+    const std::wstring help = app::HelpText();
+    TheSimulation().resourceFile.reset(); // the catalogue's own tests read the pack's resources
+    EXPECT_TRUE(help.ends_with(L"exit code is 1639.")) << testing::PrintToString(help);
 }
 
 TEST_F(CommandLineRun, EachQuietSwitchGivesWindowsInstallerItsInterface) {

@@ -36,6 +36,15 @@ bool StoredText(platform::LanguageId language, unsigned id, std::wstring& text) 
                                                platform::SizeOfResource(block), id, text);
 }
 
+// Every entry a box may show: the messages and the help's parts, in order.
+std::vector<unsigned> ShownIds() {
+    std::vector<unsigned> shown(std::begin(kCatalogueIds), std::end(kCatalogueIds));
+    for (unsigned id : messages::kHelpParts) {
+        shown.insert(std::upper_bound(shown.begin(), shown.end(), id), id);
+    }
+    return shown;
+}
+
 // The placeholders of a text, in order: "%d%s" for "... %d ... %s ...".
 std::wstring Placeholders(const std::wstring& text) {
     std::wstring found;
@@ -99,7 +108,7 @@ TEST(MessageCatalogue, EveryLanguageHasEveryMessageWithinTheLimit) {
 }
 
 TEST(MessageCatalogue, TranslationsKeepTheEnglishPlaceholders) {
-    for (unsigned id : kCatalogueIds) {
+    for (unsigned id : ShownIds()) {
         std::wstring english;
         ASSERT_TRUE(StoredText(1033, id, english));
         for (const auto& [language, tag] : kLanguages) {
@@ -113,7 +122,7 @@ TEST(MessageCatalogue, TranslationsKeepTheEnglishPlaceholders) {
 }
 
 TEST(MessageCatalogue, NoLanguageCarriesTheEnglishText) {
-    for (unsigned id : kCatalogueIds) {
+    for (unsigned id : ShownIds()) {
         std::wstring english;
         ASSERT_TRUE(StoredText(1033, id, english));
         for (const auto& [language, tag] : kLanguages) {
@@ -171,10 +180,7 @@ TEST(MessageCatalogue, EveryShownTextIsStoredExactlyAsItsSourceReads) {
     // A resource compiler that read a UTF-8 source in another code page would store every
     // character outside ASCII as others, and say nothing. 308 carries the release name the
     // sample is packed with, and the base's default for it (1308) is not in a pack.
-    std::vector<unsigned> shown(std::begin(kCatalogueIds), std::end(kCatalogueIds));
-    for (unsigned id : messages::kHelpParts) {
-        shown.insert(std::upper_bound(shown.begin(), shown.end(), id), id);
-    }
+    const std::vector<unsigned> shown = ShownIds();
     for (const auto& [language, tag] : kLanguages) {
         std::map<unsigned, std::wstring> sources;
         ASSERT_TRUE(ReadSourceEntries(tag, sources));
