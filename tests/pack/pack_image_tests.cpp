@@ -91,7 +91,7 @@ void walk(const std::vector<std::uint8_t>& file, std::size_t section, std::uint3
 }
 
 struct Pack {
-    test::TestBase spec;
+    test::TestBase shape;
     BaseImage base;
     ResourceTree tree;
     PackLayout layout;
@@ -111,9 +111,9 @@ std::uint8_t patch_byte(std::size_t i) {
 
 TEST(PackImage, WritesAPackThatReadsBackWithEveryHeaderRight) {
     Pack pack;
-    pack.spec.resources = test::sample_resources();
-    pack.spec.certificate = true;
-    const std::vector<std::uint8_t> base_file = make_test_base(pack.spec);
+    pack.shape.resources = test::sample_resources();
+    pack.shape.certificate = true;
+    const std::vector<std::uint8_t> base_file = make_test_base(pack.shape);
     ASSERT_FALSE(read_base_image(base_file, pack.base));
     constexpr std::uint32_t kPatchSize = 10 * 1024 + 17;
     pack.tree = pack.base.resources;
@@ -216,10 +216,10 @@ TEST(PackImage, WritesAPackThatReadsBackWithEveryHeaderRight) {
 }
 
 TEST(PackImage, RefusesWhatCannotBeLaidOrWritten) {
-    test::TestBase spec;
-    spec.resources = test::sample_resources();
+    test::TestBase shape;
+    shape.resources = test::sample_resources();
     BaseImage base;
-    ASSERT_FALSE(read_base_image(make_test_base(spec), base));
+    ASSERT_FALSE(read_base_image(make_test_base(shape), base));
     PackLayout layout;
 
     ResourceTree two = base.resources;

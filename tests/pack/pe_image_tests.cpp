@@ -29,19 +29,19 @@ void expect_same_tree(const ResourceTree& expected, const ResourceTree& actual) 
 
 TEST(PeImage, ReadsABaseOfEitherFileAlignment) {
     for (const std::uint32_t alignment : {512u, 4096u}) {
-        TestBase spec;
-        spec.file_alignment = alignment;
-        spec.resources = test::sample_resources();
-        spec.certificate = alignment == 512;
+        TestBase shape;
+        shape.file_alignment = alignment;
+        shape.resources = test::sample_resources();
+        shape.certificate = alignment == 512;
         BaseImage image;
-        const auto refusal = read_base_image(make_test_base(spec), image);
+        const auto refusal = read_base_image(make_test_base(shape), image);
         ASSERT_FALSE(refusal) << *refusal;
         EXPECT_EQ(image.file_alignment, alignment);
         ASSERT_EQ(image.sections.size(), 3u);
         EXPECT_EQ(image.sections[image.resource_section].name, ".rsrc");
         EXPECT_EQ(image.sections[image.relocation_section].name, ".reloc");
-        EXPECT_EQ(image.had_signature, spec.certificate);
-        expect_same_tree(spec.resources, image.resources);
+        EXPECT_EQ(image.had_signature, shape.certificate);
+        expect_same_tree(shape.resources, image.resources);
     }
 }
 
@@ -82,9 +82,9 @@ TEST(PeImage, RefusesWhatIsNoSuchBase) {
     std::vector<Case> cases;
     cases.push_back({"text", std::vector<std::uint8_t>(200, 'M'), "not a PE32+ image"});
     const auto variant = [&](auto change) {
-        TestBase spec = good;
-        change(spec);
-        return make_test_base(spec);
+        TestBase shape = good;
+        change(shape);
+        return make_test_base(shape);
     };
     cases.push_back({"PE32", variant([](TestBase& s) { s.pe32 = true; }), "not a PE32+ image"});
     cases.push_back({"symbols", variant([](TestBase& s) { s.symbols = true; }),
