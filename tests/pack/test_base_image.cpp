@@ -123,9 +123,9 @@ ResourceTree sample_resources() {
     return tree;
 }
 
-std::vector<std::uint8_t> make_test_base(const TestBase& spec) {
-    const std::uint32_t fa = spec.file_alignment;
-    const std::size_t count = 2 + spec.relocations + spec.section_after_rsrc;
+std::vector<std::uint8_t> make_test_base(const TestBase& shape) {
+    const std::uint32_t fa = shape.file_alignment;
+    const std::size_t count = 2 + shape.relocations + shape.section_after_rsrc;
     const std::uint32_t headers = align(kSectionTable + count * 40, fa);
     std::vector<std::uint8_t> file(headers, 0);
     file[0] = 'M';
@@ -135,13 +135,13 @@ std::vector<std::uint8_t> make_test_base(const TestBase& spec) {
     set16(file, kLfanew + 4, 0x8664);
     set16(file, kLfanew + 6, static_cast<std::uint32_t>(count));
     set32(file, kLfanew + 8, 0x5F5E1000); // TimeDateStamp
-    if (spec.symbols) {
+    if (shape.symbols) {
         set32(file, kLfanew + 12, headers);
         set32(file, kLfanew + 16, 1);
     }
     set16(file, kLfanew + 20, kOptionalSize);
     set16(file, kLfanew + 22, 0x22);
-    set16(file, kOptional, spec.pe32 ? 0x10B : 0x20B);
+    set16(file, kOptional, shape.pe32 ? 0x10B : 0x20B);
     set32(file, kOptional + 32, kSectionAlignment);
     set32(file, kOptional + 36, fa);
     set32(file, kOptional + 60, headers);
@@ -156,19 +156,19 @@ std::vector<std::uint8_t> make_test_base(const TestBase& spec) {
     std::vector<Laid> sections;
     sections.push_back({".text", std::vector<std::uint8_t>(0x123, 0xC3), 0x60000020});
     const std::uint32_t rsrc_rva = 0x2000;
-    DepthFirstDirectory directory{spec.resources, rsrc_rva, {}, {}, {}};
+    DepthFirstDirectory directory{shape.resources, rsrc_rva, {}, {}, {}};
     std::vector<const Resource*> members;
-    for (const Resource& resource : spec.resources) {
+    for (const Resource& resource : shape.resources) {
         members.push_back(&resource);
     }
     directory.write(members, 0);
     directory.finish();
     sections.push_back({".rsrc", directory.bytes, 0x40000040});
-    if (spec.relocations) {
+    if (shape.relocations) {
         // One block: page 0x1000, two entries (a DIR64 and the padding one).
         sections.push_back({".reloc", {0, 0x10, 0, 0, 12, 0, 0, 0, 0x10, 0xA0, 0, 0}, 0x42000040});
     }
-    if (spec.section_after_rsrc) {
+    if (shape.section_after_rsrc) {
         sections.push_back({".debug", std::vector<std::uint8_t>(40, 0xDB), 0x42000040});
     }
 
@@ -206,7 +206,7 @@ std::vector<std::uint8_t> make_test_base(const TestBase& spec) {
     }
     set32(file, kOptional + 8, initialized);
     set32(file, kOptional + 56, rva);
-    if (spec.certificate) {
+    if (shape.certificate) {
         set32(file, kOptional + 112 + 4 * 8, static_cast<std::uint32_t>(file.size()));
         set32(file, kOptional + 112 + 4 * 8 + 4, 16);
         file.resize(file.size() + 16, 0x5A);

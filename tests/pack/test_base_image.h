@@ -23,7 +23,7 @@ struct TestBase {
 // A few resources: named and numbered types and names, several languages, odd sizes.
 ResourceTree sample_resources();
 
-std::vector<std::uint8_t> make_test_base(const TestBase& spec);
+std::vector<std::uint8_t> make_test_base(const TestBase& shape);
 
 // Little-endian numbers at an offset of a file.
 std::uint32_t u32(const std::vector<std::uint8_t>& bytes, std::size_t at);
