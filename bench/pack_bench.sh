@@ -24,7 +24,7 @@ for size in "${sizes[@]}"; do
     patch_dir=$work/patch-$size
     if [[ ! -f $patch_dir/corvath-sp-sample.msp ]]; then
         "$host/tools/corvath-patch-builder" --targets "$root/samples/target-codes.txt" \
-            --program "$host/programs/corvath-8.2.0.5.exe" --out-dir "$patch_dir" \
+            --program "$root/build/shared/programs/corvath-8.2.0.5.exe" --out-dir "$patch_dir" \
             --size "$size" --sample-only >&2
     fi
     patches+=("$patch_dir/corvath-sp-sample.msp")

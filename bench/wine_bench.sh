@@ -2,8 +2,8 @@
 # samples, no display, and the numbers' helpers. Needs root (the source tree) and work (the
 # benchmark's scratch folder) set before.
 export CORVATH_SP_EXE=/dev/null # set per pack by the benchmark
-export CORVATH_SAMPLE_DIR=$root/build/windows/sample
-export CORVATH_PROGRAMS_DIR=$root/build/windows/samples/programs
+export CORVATH_SAMPLE_DIR=$root/build/shared/sample
+export CORVATH_PROGRAMS_DIR=$root/build/shared/programs
 export CORVATH_WINE_WORK_DIR=$work/wine
 source "$root/tests/wine/lib.sh"
 set +e

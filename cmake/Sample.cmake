@@ -1,12 +1,10 @@
-# corvath_add_sample(OUT_DIR <dir> BUILDER <path> RECORD_TOOL <path> PROGRAMS_DIR <dir>
-#                    DEPENDS <targets...>)
+# corvath_add_sample(OUT_DIR <dir> BUILDER <path> PROGRAMS_DIR <dir> DEPENDS <targets...>)
 #
 # Custom target `corvath_sample`: the sample service pack, its record 206, the edge packages,
 # the sample products, and a small update unlike the sample (a product whose ProductVersion has
 # three fields, and a patch that replaces its data file and leaves the version as it is), all
 # written into OUT_DIR. Sets CORVATH_SAMPLE_PATCH and
-# CORVATH_SAMPLE_RECORD (full paths) in the caller's scope, and, for tests/tools,
-# CORVATH_SAMPLE_RECORD_TOOL and CORVATH_SAMPLE_PROGRAMS_DIR.
+# CORVATH_SAMPLE_RECORD (full paths) in the caller's scope.
 #
 # PROGRAMS_DIR must hold corvath-8.0.0.0.exe, corvath-8.1.0.4.exe and corvath-8.2.0.5.exe.
 # They are listed as file dependencies: when another project (ExternalProject) builds them, it
@@ -45,8 +43,8 @@ foreach(block RANGE 1 120)
 endforeach()
 
 function(corvath_add_sample)
-    cmake_parse_arguments(PARSE_ARGV 0 ARG "" "OUT_DIR;BUILDER;RECORD_TOOL;PROGRAMS_DIR" "DEPENDS")
-    foreach(required OUT_DIR BUILDER RECORD_TOOL PROGRAMS_DIR)
+    cmake_parse_arguments(PARSE_ARGV 0 ARG "" "OUT_DIR;BUILDER;PROGRAMS_DIR" "DEPENDS")
+    foreach(required OUT_DIR BUILDER PROGRAMS_DIR)
         if(NOT ARG_${required})
             message(FATAL_ERROR "corvath_add_sample: ${required} is required")
         endif()
@@ -148,6 +146,4 @@ function(corvath_add_sample)
 
     set(CORVATH_SAMPLE_PATCH "${patch}" PARENT_SCOPE)
     set(CORVATH_SAMPLE_RECORD "${record}" PARENT_SCOPE)
-    set(CORVATH_SAMPLE_RECORD_TOOL "${ARG_RECORD_TOOL}" PARENT_SCOPE)
-    set(CORVATH_SAMPLE_PROGRAMS_DIR "${ARG_PROGRAMS_DIR}" PARENT_SCOPE)
 endfunction()

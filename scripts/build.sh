@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Configures and builds both presets: the host tools and unit tests, then corvath-sp.exe.
+# Configures and builds the presets the tests run: windows (corvath-sp.exe, under Wine) and
+# sanitize (the host tests under ASan and UBSan, and the fuzz targets). Both take the sample from
+# one shared build, build/shared, which the first of them makes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-for preset in host windows; do
+for preset in windows sanitize; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
 done

@@ -4,8 +4,10 @@
 set -euo pipefail
 build=$(realpath "${1:-build/windows}")
 export CORVATH_SP_EXE=$build/corvath-sp.exe
-export CORVATH_SAMPLE_DIR=$build/sample
-export CORVATH_PROGRAMS_DIR=$build/samples/programs
+# The sample comes from the build the presets share (cmake/SharedSample.cmake).
+shared=$(sed -n 's/^CORVATH_SHARED_DIR:[A-Z]*=//p' "$build/CMakeCache.txt")
+export CORVATH_SAMPLE_DIR=$shared/sample
+export CORVATH_PROGRAMS_DIR=$shared/programs
 export CORVATH_WINE_WORK_DIR=$build/wine
 source "$(dirname "$0")/../tests/wine/lib.sh"
 
