@@ -154,8 +154,8 @@ std::string intune_detection_script(const PackDetection& detection) {
     ScriptLines line;
     line("# Intune custom detection script for the service pack that brings version " +
          detection.target_version + ",");
-    line("# patch " + detection.patch_code + ". Written by the pack's build; the same pack");
-    line("# gives the same script. Detected (a line on standard output, exit code 0) when Windows");
+    line("# patch " + detection.patch_code + ". Written by the packer; the same pack gives the");
+    line("# same script. Detected (a line on standard output, exit code 0) when Windows");
     line("# Installer has the patch applied, superseded or obsoleted on any of the pack's target");
     if (detection.by_version) {
         line("# products, or has one of them at the target version or later; otherwise it writes");
@@ -189,8 +189,8 @@ std::string intune_requirement_script(const PackDetection& detection) {
     ScriptLines line;
     line("# Intune requirement script for the service pack that brings version " +
          detection.target_version + ",");
-    line("# patch " + detection.patch_code + ". Written by the pack's build; the same pack gives");
-    line("# the same script. It writes True when a target product is installed at a version the");
+    line("# patch " + detection.patch_code + ". Written by the packer; the same pack gives the");
+    line("# same script. It writes True when a target product is installed at a version the");
     if (detection.by_version)
         line("# pack applies to or at its target version or later, or has the patch registered");
     else

@@ -1,4 +1,4 @@
-// What the pack's build says about the patch it is to carry, in the order the build has always
+// What the packer says about the patch it is to carry, in the order it has always
 // checked: the file and its size, the compound file and its root class, summary properties 7
 // and 9, whether the patch can be removed, and then the versions its transforms say it changes,
 // which the pack carries unless the release engineer gives its options.

@@ -23,7 +23,7 @@ struct PackDetection {
 // The facts as KEY=value lines (CR LF), for the release engineer and for scripts.
 std::string detection_facts(const PackDetection& detection);
 
-// The same in a few lines the build prints.
+// The same in a few lines the packer prints.
 std::vector<std::string> detection_summary(const PackDetection& detection);
 
 // A PowerShell script for an Intune (or ConfigMgr) custom detection rule: it writes one line and
